@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 namespace quillet {
 
@@ -18,9 +19,14 @@ public:
     std::string read(const std::string& section, const std::string& key, const std::string& defaultValue) const;
     // false when the file cannot be written (the reason goes to lastError()).
     bool write(const std::string& section, const std::string& key, const std::string& value);
+    // Remove one key, or a whole section with its keys; removing what is absent succeeds.
+    bool remove(const std::string& section, const std::string& key);
+    bool removeSection(const std::string& section);
     const std::string& lastError() const { return lastError_; }
 
 private:
+    bool rewrite(const std::string& section, const std::string* key, const std::string* value);
+
     std::string path_;
     std::string lastError_;
 };

@@ -1,0 +1,102 @@
+#include "platform/AtomicWrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace quillet {
+
+std::string systemErrorText(const std::string& what, const std::string& path, int err) {
+    return what + ": " + std::strerror(err) + ": " + path;
+}
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// A name no other writer in this or another process picks at the same moment.
+std::string temporaryNameFor(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace
+
+int makeFolders(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    // Create each level in turn; a level that exists already is fine.
+    for (std::size_t pos = 1;; ++pos) {
+        pos = folder.find('/', pos);
+        const std::string level = folder.substr(0, pos);
+        if (!level.empty() && ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return errno;
+        if (pos == std::string::npos) break;
+    }
+    if (::stat(folder.c_str(), &st) != 0) return errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+}
+
+Status writeFileAtomically(const std::string& requested, std::string_view content) {
+    std::string path = requested;
+    struct stat st {};
+    bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists) {
+        // Replace the file a link points to, not the link.
+        struct stat lst {};
+        if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+            char real[PATH_MAX];
+            if (::realpath(path.c_str(), real)) path = real;
+        }
+        if (S_ISDIR(st.st_mode)) return Status::failure(systemErrorText("Cannot write the file", requested, EISDIR));
+    } else {
+        const std::string folder = folderOf(path);
+        if (const int err = makeFolders(folder); err != 0)
+            return Status::failure(systemErrorText("Cannot create the folder", folder, err));
+    }
+
+    const std::string temp = temporaryNameFor(path);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return Status::failure(systemErrorText("Cannot write the file", requested, errno));
+    auto fail = [&](int err) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return Status::failure(systemErrorText("Cannot write the file", requested, err));
+    };
+    if (exists && ::fchmod(fd, st.st_mode & 07777) != 0) return fail(errno);
+    const char* p = content.data();
+    std::size_t left = content.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(errno);
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) return fail(errno);
+    if (::close(fd) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return Status::failure(systemErrorText("Cannot write the file", requested, err));
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return Status::failure(systemErrorText("Cannot write the file", requested, err));
+    }
+    return {};
+}
+
+}  // namespace quillet

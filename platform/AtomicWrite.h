@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/Result.h"
+
+namespace quillet {
+
+// Writes content to path through a temporary file in the same folder that is flushed to
+// disk and renamed into place, so a reader (or a crash) sees either the old or the new
+// file, never a part of one. Missing folders on the way are created. An existing file
+// keeps its permission bits; a link to a file is followed and its target replaced.
+Status writeFileAtomically(const std::string& path, std::string_view content);
+
+// Creates a folder and its missing parents; 0 on success, else the errno of the level
+// that failed.
+int makeFolders(const std::string& folder);
+
+// "<what>: <strerror(err)>: <path>" — the one shape of every platform error message.
+std::string systemErrorText(const std::string& what, const std::string& path, int err);
+
+}  // namespace quillet
