@@ -25,13 +25,12 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
-// A name no other writer in this or another process picks at the same moment.
+}  // namespace
+
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
 }
-
-}  // namespace
 
 int makeFolders(const std::string& folder) {
     struct stat st {};

@@ -13,6 +13,10 @@ namespace quillet {
 // keeps its permission bits; a link to a file is followed and its target replaced.
 Status writeFileAtomically(const std::string& path, std::string_view content);
 
+// A name beside path that no other writer in this or another process picks at the same
+// moment, for a file that is renamed into place when complete.
+std::string temporaryNameFor(const std::string& path);
+
 // Creates a folder and its missing parents; 0 on success, else the errno of the level
 // that failed.
 int makeFolders(const std::string& folder);
