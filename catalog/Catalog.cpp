@@ -1,0 +1,141 @@
+#include "catalog/Catalog.h"
+
+namespace quillet {
+
+namespace {
+
+// Reads through another key without changing the handle's own key.
+template <class Store>
+auto readByKey(Store& store, std::string_view keyName, const std::vector<Value>& key) {
+    const std::string own = store.keyName();
+    store.setKey(keyName);
+    auto row = store.find(key);
+    store.setKey(own);
+    return row;
+}
+
+}  // namespace
+
+Catalog::Catalog(std::string dataFolder, int busyTimeoutMs) : db_(std::move(dataFolder), catalogFiles(), busyTimeoutMs) {}
+
+Status Catalog::open() {
+    if (users_ > 0) {
+        ++users_;
+        return {};
+    }
+    Status s = db_.open();
+    if (s) users_ = 1;
+    return s;
+}
+
+void Catalog::close() {
+    if (users_ == 0) return;
+    if (--users_ == 0) db_.close();
+}
+
+ProjectStore Catalog::projects() { return ProjectStore(db_); }
+ComponentStore Catalog::components() { return ComponentStore(db_); }
+MaskStore Catalog::masks() { return MaskStore(db_); }
+MaskThemeStore Catalog::themes() { return MaskThemeStore(db_); }
+
+Status Catalog::deleteProject(std::int32_t sysId) {
+    return db_.transaction([&]() -> Status {
+        RecordCursor comps(db_, std::string(catalog::Comps), std::string(catalog::K_Path));
+        if (auto removed = comps.eraseMatching({Value(std::int64_t{sysId})}); !removed)
+            return Status::failure(removed.error());
+        RecordCursor projects(db_, std::string(catalog::Project), std::string(catalog::K_SysID));
+        auto removed = projects.eraseMatching({Value(std::int64_t{sysId})});
+        if (!removed) return Status::failure(removed.error());
+        if (*removed == 0)
+            return Status::failure("The project was not deleted: it is no longer in " + std::string(catalog::ProjectFile) +
+                                   " (another window or process has deleted it).");
+        return {};
+    });
+}
+
+Result<std::optional<Mask>> Catalog::maskOf(const Component& component) {
+    MaskStore masks(db_);
+    return masks.find({Value(component.MASK)});
+}
+
+Result<Project> ProjectStore::prime() {
+    auto next = db_.nextNumber(catalog::Project, "SYSID");
+    if (!next) return Result<Project>::failure(next.error());
+    Project p;
+    p.SYSID = static_cast<std::int32_t>(*next);
+    p.MAXBACKUPS = catalog::DefaultMaxBackups;
+    return p;
+}
+
+Result<Project> ProjectStore::insert(const Project& project) {
+    if (project.SYSID != 0) return KeyedStore::insert(project);
+    // Numbering and storing in one transaction, so two processes cannot take one number.
+    std::optional<Result<Project>> stored;
+    Status s = db_.transaction([&]() -> Status {
+        auto next = db_.nextNumber(catalog::Project, "SYSID");
+        if (!next) return Status::failure(next.error());
+        Project numbered = project;
+        numbered.SYSID = static_cast<std::int32_t>(*next);
+        stored.emplace(KeyedStore::insert(numbered));
+        return stored->ok() ? Status() : Status::failure(stored->error());
+    });
+    if (!s) return Result<Project>::failure(s.error());
+    return *stored;
+}
+
+Status ProjectStore::update(const Project& project) {
+    auto before = db_.fetch(catalog::Project, project.recordId);
+    if (!before) return Status::failure(before.error());
+    if (before->has_value() && (*before)->number(0) != project.SYSID)
+        return Status::failure("PRJ:SYSID is given once and never changes.");
+    return KeyedStore::update(project);
+}
+
+Result<ProjectStore::Row> ProjectStore::bySysId(std::int32_t sysId) {
+    return readByKey(*this, catalog::K_SysID, {Value(std::int64_t{sysId})});
+}
+
+Result<ProjectStore::Row> ProjectStore::byName(const std::string& name) {
+    return readByKey(*this, catalog::K_Name, {Value(name)});
+}
+
+Result<ProjectStore::Row> ProjectStore::byPrefix(const std::string& prefix) {
+    return readByKey(*this, catalog::K_Prefix, {Value(prefix)});
+}
+
+Result<std::vector<Component>> ComponentStore::ofProject(std::int32_t sysId, std::string_view keyName) {
+    const std::string own = this->keyName();
+    if (Status s = setKey(keyName); !s) return Result<std::vector<Component>>::failure(s.error());
+    auto rows = all({Value(std::int64_t{sysId})});
+    setKey(own);
+    return rows;
+}
+
+Result<MaskTheme> MaskThemeStore::prime() {
+    auto next = db_.nextNumber(catalog::MskTheme, "SYSID");
+    if (!next) return Result<MaskTheme>::failure(next.error());
+    MaskTheme t;
+    t.SYSID = static_cast<std::int32_t>(*next);
+    return t;
+}
+
+Result<MaskTheme> MaskThemeStore::insert(const MaskTheme& theme) {
+    if (theme.SYSID != 0) return KeyedStore::insert(theme);
+    std::optional<Result<MaskTheme>> stored;
+    Status s = db_.transaction([&]() -> Status {
+        auto next = db_.nextNumber(catalog::MskTheme, "SYSID");
+        if (!next) return Status::failure(next.error());
+        MaskTheme numbered = theme;
+        numbered.SYSID = static_cast<std::int32_t>(*next);
+        stored.emplace(KeyedStore::insert(numbered));
+        return stored->ok() ? Status() : Status::failure(stored->error());
+    });
+    if (!s) return Result<MaskTheme>::failure(s.error());
+    return *stored;
+}
+
+Result<MaskThemeStore::Row> MaskThemeStore::byName(const std::string& name) {
+    return readByKey(*this, catalog::K_Name, {Value(name)});
+}
+
+}  // namespace quillet
