@@ -7,7 +7,9 @@ namespace {
 // Days between 28 December 1800 and 1 January 1970.
 constexpr std::int32_t kEpochDayNumber = 61730;
 
-bool leapYear(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool leapYear(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 int daysInMonth(int y, int m) {
     static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -37,13 +39,16 @@ CivilDate civilFromDays(std::int64_t z) {
     return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
 }
 
-bool localParts(std::time_t t, std::tm& parts) { return ::localtime_r(&t, &parts) != nullptr; }
+bool localParts(std::time_t t, std::tm& parts) {
+    return ::localtime_r(&t, &parts) != nullptr;
+}
 
 }  // namespace
 
 std::int32_t dateNumber(int year, int month, int day) {
     if (month < 1 || month > 12 || day < 1 || year < 1800 || year > 999999 || day > daysInMonth(year, month)) return 0;
-    const std::int64_t n = daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kEpochDayNumber;
+    const std::int64_t n =
+        daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) + kEpochDayNumber;
     return n < 0 ? 0 : static_cast<std::int32_t>(n);
 }
 
@@ -113,9 +118,13 @@ std::uint16_t dosTimeFromNumber(std::int32_t number) {
     return static_cast<std::uint16_t>((c.hour << 11) | (c.minute << 5) | (c.second / 2));
 }
 
-std::uint16_t dosDateOf(std::time_t t) { return dosDateFromNumber(localDateOf(t)); }
+std::uint16_t dosDateOf(std::time_t t) {
+    return dosDateFromNumber(localDateOf(t));
+}
 
-std::uint16_t dosTimeOf(std::time_t t) { return dosTimeFromNumber(localTimeOf(t)); }
+std::uint16_t dosTimeOf(std::time_t t) {
+    return dosTimeFromNumber(localTimeOf(t));
+}
 
 std::time_t toTimeTFromDos(std::uint16_t dosDate, std::uint16_t dosTime) {
     const std::int32_t date = dateNumberFromDos(dosDate);
@@ -124,7 +133,9 @@ std::time_t toTimeTFromDos(std::uint16_t dosDate, std::uint16_t dosTime) {
     return toTimeT(date, time == 0 ? 1 : time);
 }
 
-std::int32_t today() { return localDateOf(std::time(nullptr)); }
+std::int32_t today() {
+    return localDateOf(std::time(nullptr));
+}
 
 std::int32_t clockNow() {
     timespec now{};

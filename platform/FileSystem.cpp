@@ -156,7 +156,9 @@ FileSystem::FileSystem() {
     current_ = ::getcwd(buffer, sizeof buffer) ? buffer : "/";
 }
 
-FileSystem::FileSystem(std::string currentFolder) : current_("/") { current_ = absolutePath(currentFolder); }
+FileSystem::FileSystem(std::string currentFolder) : current_("/") {
+    current_ = absolutePath(currentFolder);
+}
 
 std::string FileSystem::absolutePath(const std::string& path) const {
     std::string out;
@@ -183,7 +185,8 @@ std::string FileSystem::absolutePath(const std::string& path) const {
 Status FileSystem::setCurrentFolder(const std::string& folder) {
     const std::string target = absolutePath(folder);
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) return Status::failure(systemErrorText("Cannot enter the folder", target, errno));
+    if (::stat(target.c_str(), &st) != 0)
+        return Status::failure(systemErrorText("Cannot enter the folder", target, errno));
     if (!S_ISDIR(st.st_mode)) return Status::failure(systemErrorText("Cannot enter the folder", target, ENOTDIR));
     if (::access(target.c_str(), X_OK) != 0)
         return Status::failure(systemErrorText("Cannot enter the folder", target, errno));
@@ -195,7 +198,8 @@ Result<std::vector<DirEntry>> FileSystem::list(const std::string& folder, const 
                                                std::uint8_t wanted) const {
     const std::string dirPath = absolutePath(folder);
     const int fd = ::open(dirPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return Result<std::vector<DirEntry>>::failure(systemErrorText("Cannot list the folder", dirPath, errno));
+    if (fd < 0)
+        return Result<std::vector<DirEntry>>::failure(systemErrorText("Cannot list the folder", dirPath, errno));
     DIR* dir = ::fdopendir(fd);
     if (!dir) {
         const int err = errno;
@@ -227,7 +231,8 @@ Result<std::vector<DirEntry>> FileSystem::list(const std::string& folder, const 
         entries.push_back(std::move(e));
     }
     ::closedir(dir);
-    if (err != 0) return Result<std::vector<DirEntry>>::failure(systemErrorText("Cannot list the folder", dirPath, err));
+    if (err != 0)
+        return Result<std::vector<DirEntry>>::failure(systemErrorText("Cannot list the folder", dirPath, err));
     return entries;
 }
 
@@ -249,7 +254,8 @@ Result<DirEntry> FileSystem::entry(const std::string& path) const {
 
 Status FileSystem::createFolder(const std::string& folder) const {
     const std::string full = absolutePath(folder);
-    if (::mkdir(full.c_str(), 0777) != 0) return Status::failure(systemErrorText("Cannot create the folder", full, errno));
+    if (::mkdir(full.c_str(), 0777) != 0)
+        return Status::failure(systemErrorText("Cannot create the folder", full, errno));
     return {};
 }
 
@@ -326,8 +332,10 @@ Status FileSystem::copyFile(const std::string& fromPath, const std::string& toPa
     if (copied) {
         const int err = failIfExists ? renameNoReplace(temp.c_str(), to.c_str())
                                      : (::rename(temp.c_str(), to.c_str()) == 0 ? 0 : errno);
-        if (err == EEXIST) copied = Status::failure("the target already exists");
-        else if (err != 0) copied = Status::failure(std::strerror(err));
+        if (err == EEXIST)
+            copied = Status::failure("the target already exists");
+        else if (err != 0)
+            copied = Status::failure(std::strerror(err));
     }
     if (!copied) {
         ::unlink(temp.c_str());

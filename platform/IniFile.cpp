@@ -83,7 +83,9 @@ std::vector<std::string_view> splitLines(std::string_view content) {
     return lines;
 }
 
-bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -114,9 +116,13 @@ bool IniFile::write(const std::string& section, const std::string& key, const st
     return rewrite(section, &key, &value);
 }
 
-bool IniFile::remove(const std::string& section, const std::string& key) { return rewrite(section, &key, nullptr); }
+bool IniFile::remove(const std::string& section, const std::string& key) {
+    return rewrite(section, &key, nullptr);
+}
 
-bool IniFile::removeSection(const std::string& section) { return rewrite(section, nullptr, nullptr); }
+bool IniFile::removeSection(const std::string& section) {
+    return rewrite(section, nullptr, nullptr);
+}
 
 // key == nullptr removes the section; value == nullptr removes the key.
 bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName, const std::string* value) {
@@ -127,8 +133,8 @@ bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName
         lastError_ = "Invalid section name \"" + sectionName + "\" for " + path_;
         return false;
     }
-    if (keyName && (key.empty() || key.find('=') != std::string_view::npos || hasLineBreak(key) ||
-                    key.front() == '[' || key.front() == ';' || key.front() == '#')) {
+    if (keyName && (key.empty() || key.find('=') != std::string_view::npos || hasLineBreak(key) || key.front() == '[' ||
+                    key.front() == ';' || key.front() == '#')) {
         lastError_ = "Invalid key name \"" + *keyName + "\" for " + path_;
         return false;
     }
@@ -145,7 +151,8 @@ bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName
     }
     const std::vector<std::string_view> lines = splitLines(content);
     // A file written elsewhere may end its lines with CR LF; new lines follow suit.
-    const std::string_view eol = (!lines.empty() && !lines.front().empty() && lines.front().back() == '\r') ? "\r\n" : "\n";
+    const std::string_view eol =
+        (!lines.empty() && !lines.front().empty() && lines.front().back() == '\r') ? "\r\n" : "\n";
 
     const std::string entry = value ? std::string(key) + "=" + *value : std::string();
     std::string out;

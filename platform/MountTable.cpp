@@ -18,7 +18,8 @@ std::string unescaped(const std::string& field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         auto octal = [&](std::size_t k) { return field[k] >= '0' && field[k] <= '7'; };
         if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2) && octal(i + 3)) {
-            out.push_back(static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
+            out.push_back(
+                static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0')));
             i += 3;
         } else {
             out.push_back(field[i]);
@@ -29,8 +30,8 @@ std::string unescaped(const std::string& field) {
 
 bool isNetworkType(std::string_view type) {
     static constexpr std::string_view kNetwork[] = {
-        "nfs",       "nfs4",       "cifs",      "smb3",         "smbfs",      "ncpfs",       "afs",
-        "ceph",      "glusterfs",  "lustre",    "9p",           "sshfs",      "fuse.sshfs",  "davfs",
+        "nfs",         "nfs4",           "cifs",        "smb3",      "smbfs",        "ncpfs",         "afs",
+        "ceph",        "glusterfs",      "lustre",      "9p",        "sshfs",        "fuse.sshfs",    "davfs",
         "fuse.davfs2", "fuse.glusterfs", "fuse.rclone", "fuse.s3fs", "fuse.gcsfuse", "fuse.smbnetfs", "fuse.curlftpfs",
     };
     return std::find(std::begin(kNetwork), std::end(kNetwork), type) != std::end(kNetwork);

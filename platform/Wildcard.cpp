@@ -33,19 +33,21 @@ char32_t nextChar(std::string_view s, std::size_t& i) {
 
 char32_t folded(char32_t c) {
     if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;                 // Latin-1
-    if (c >= 0x100 && c <= 0x137) return c | 1;                               // Latin Extended-A pairs
-    if (c >= 0x139 && c <= 0x148) return c + (c & 1);                         // odd/even pairs
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;  // Latin-1
+    if (c >= 0x100 && c <= 0x137) return c | 1;              // Latin Extended-A pairs
+    if (c >= 0x139 && c <= 0x148) return c + (c & 1);        // odd/even pairs
     if (c >= 0x14A && c <= 0x177) return c | 1;
     if (c == 0x178) return 0xFF;
     if (c >= 0x179 && c <= 0x17E) return c + (c & 1);
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;               // Greek
-    if (c >= 0x410 && c <= 0x42F) return c + 32;                              // Cyrillic
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;  // Greek
+    if (c >= 0x410 && c <= 0x42F) return c + 32;                // Cyrillic
     if (c >= 0x400 && c <= 0x40F) return c + 80;
     return c;
 }
 
-bool equalFolded(char32_t a, char32_t b) { return a == b || folded(a) == folded(b); }
+bool equalFolded(char32_t a, char32_t b) {
+    return a == b || folded(a) == folded(b);
+}
 
 // Greedy match with a single back-tracking point at the last '*': linear for the usual
 // masks, never exponential.

@@ -18,8 +18,10 @@ protected:
         ::tzset();
     }
     void TearDown() override {
-        if (hadZone_) ::setenv("TZ", saved_.c_str(), 1);
-        else ::unsetenv("TZ");
+        if (hadZone_)
+            ::setenv("TZ", saved_.c_str(), 1);
+        else
+            ::unsetenv("TZ");
         ::tzset();
     }
     static void useZone(const char* tz) {
@@ -98,7 +100,7 @@ TEST_F(DateCodes, DosWords) {
     EXPECT_EQ(timeNumberFromDos(time), timeNumber(13, 45, 30));
     EXPECT_EQ(dosDateFromNumber(dateNumber(2021, 6, 15)), date);
     EXPECT_EQ(dosTimeFromNumber(timeNumber(13, 45, 31, 99)), time);  // odd seconds round down
-    EXPECT_EQ(dateNumberFromDos(0), 0);                               // month 0 is no date
+    EXPECT_EQ(dateNumberFromDos(0), 0);                              // month 0 is no date
     EXPECT_EQ(dosDateFromNumber(dateNumber(1975, 5, 5)), (0 << 9) | (1 << 5) | 1);
 
     const std::time_t t = 1623764730;  // 2021-06-15 13:45:30 UTC

@@ -92,9 +92,9 @@ TEST_F(Listing, FilterListsSpecialEntriesOnlyWhenAsked) {
               (std::vector<std::string>{".git", "link.txt", "locked.doc", "plain.txt", "sub"}));
     EXPECT_EQ(names(fs_.list(dir_.path(), "*", attrib::Hidden)),
               (std::vector<std::string>{".git", ".hidden", "link.txt", "locked.doc", "plain.txt"}));
-    EXPECT_EQ(names(fs_.list(dir_.path(), "*", attrib::System)),
-              (std::vector<std::string>{"broken", "folderlink", "link.txt", "locked.doc", "pipe", "plain.txt",
-                                        "sock"}));
+    EXPECT_EQ(
+        names(fs_.list(dir_.path(), "*", attrib::System)),
+        (std::vector<std::string>{"broken", "folderlink", "link.txt", "locked.doc", "pipe", "plain.txt", "sock"}));
     EXPECT_EQ(names(fs_.list(dir_.path() + "/*.TXT", 0)), (std::vector<std::string>{"link.txt", "plain.txt"}));
     EXPECT_EQ(names(fs_.list(dir_.path(), "", 0)), std::vector<std::string>{});
 }
@@ -213,8 +213,8 @@ TEST(FileOperations, CreateDeleteAndQueries) {
     TempDir dir;
     FileSystem fs(dir.path());
     ASSERT_TRUE(fs.createFolder("one"));
-    EXPECT_FALSE(fs.createFolder("one"));          // exists already
-    EXPECT_FALSE(fs.createFolder("two/three"));    // parent missing
+    EXPECT_FALSE(fs.createFolder("one"));        // exists already
+    EXPECT_FALSE(fs.createFolder("two/three"));  // parent missing
     ASSERT_TRUE(fs.createFolders("two/three/four"));
     ASSERT_TRUE(fs.createFolders("two/three/four"));
     EXPECT_TRUE(fs.folderExists("two/three/four"));

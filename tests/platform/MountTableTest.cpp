@@ -55,8 +55,8 @@ TEST_F(MountTableTest, DriveTypes) {
     EXPECT_EQ(table_.driveType("/home/u/remote/x"), DriveType::Remote);
     EXPECT_EQ(table_.driveType("/media/u/My Stick/backup"), DriveType::Removable);
     EXPECT_EQ(table_.driveType("/mnt/backup"), DriveType::Removable);
-    EXPECT_EQ(table_.driveType("/srv/usb/backup"), DriveType::Removable);   // sysfs says removable
-    EXPECT_EQ(table_.driveType("/srv/card"), DriveType::Removable);         // partition p1 of mmcblk0
+    EXPECT_EQ(table_.driveType("/srv/usb/backup"), DriveType::Removable);  // sysfs says removable
+    EXPECT_EQ(table_.driveType("/srv/card"), DriveType::Removable);        // partition p1 of mmcblk0
 }
 
 TEST(MountTableLive, RealFileSystemAnswers) {

@@ -7,9 +7,9 @@ namespace {
 
 TEST(Wildcard, StarAndQuestionMark) {
     EXPECT_TRUE(matchesMask("ABCD0001.LSP", "ABCD????.LSP"));
-    EXPECT_FALSE(matchesMask("ABCD001.LSP", "ABCD????.LSP"));    // '?' is exactly one character
+    EXPECT_FALSE(matchesMask("ABCD001.LSP", "ABCD????.LSP"));  // '?' is exactly one character
     EXPECT_FALSE(matchesMask("ABCD00001.LSP", "ABCD????.LSP"));
-    EXPECT_TRUE(matchesMask("report.final.doc", "*.doc"));         // '*' runs over dots
+    EXPECT_TRUE(matchesMask("report.final.doc", "*.doc"));  // '*' runs over dots
     EXPECT_FALSE(matchesMask("report.docx", "*.doc"));
     EXPECT_TRUE(matchesMask("a", "*a*"));
     EXPECT_TRUE(matchesMask("xaxbxc", "*a*b*c"));
@@ -22,7 +22,7 @@ TEST(Wildcard, StarAndQuestionMark) {
 TEST(Wildcard, IgnoresCase) {
     EXPECT_TRUE(matchesMask("REPORT.DOC", "*.doc"));
     EXPECT_TRUE(matchesMask("abcd0001.lsp", "ABCD????.LSP"));
-    EXPECT_TRUE(matchesMask("ÄRGER.TXT", "ärger.*"));     // Latin-1 letters fold too
+    EXPECT_TRUE(matchesMask("ÄRGER.TXT", "ärger.*"));  // Latin-1 letters fold too
     EXPECT_TRUE(matchesMask("ПРИВЕТ.txt", "привет.TXT"));
     EXPECT_TRUE(sameTextIgnoringCase("Straße", "STRAßE"));
     EXPECT_FALSE(sameTextIgnoringCase("abc", "abd"));
@@ -46,7 +46,9 @@ TEST(Wildcard, QuestionMarkTakesOneCharacterNotOneByte) {
     EXPECT_FALSE(matchesMask("é.txt", "??.txt"));
     EXPECT_TRUE(matchesMask("日本.doc", "*.doc"));
     // Bytes that are not UTF-8 still match themselves and '?' without crashing.
-    EXPECT_TRUE(matchesMask(std::string("a\xff" "b"), "a?b"));
+    EXPECT_TRUE(matchesMask(std::string("a\xff"
+                                        "b"),
+                            "a?b"));
     EXPECT_FALSE(matchesMask(std::string("a\xc3"), "a?b"));
 }
 
