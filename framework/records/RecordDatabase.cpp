@@ -210,12 +210,15 @@ Status RecordDatabase::open() {
         return Status::failure("The folder " + folder_ + " for the record files cannot be created: " +
                                std::strerror(errno) + ".");
 
+    // Each file is checked as soon as it is open, before the next is attached: attaching
+    // reads every schema, and a fault of one file must not be blamed on another.
     std::vector<std::string> created;
-    Status s = openFiles(created);
     std::vector<bool> needsTables(files_.size(), false);
+    Status s;
     for (std::size_t i = 0; s && i < files_.size(); ++i) {
+        s = openFile(i, created);
         bool needs = false;
-        s = checkFile(i, needs);
+        if (s) s = checkFile(i, needs);
         needsTables[i] = needs;
     }
     // Only once every file has passed its checks is anything written.
@@ -243,8 +246,8 @@ Status RecordDatabase::open() {
     return s;
 }
 
-Status RecordDatabase::openFiles(std::vector<std::string>& created) {
-    for (std::size_t i = 0; i < files_.size(); ++i) {
+Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created) {
+    {
         const RecordFileSpec& spec = files_[i];
         const std::string path = pathOf(spec.fileName);
         struct stat st {};

@@ -100,7 +100,7 @@ private:
     };
     const Table* table(std::string_view label) const;
     std::string qualifiedTable(const Table& t) const;
-    Status openFiles(std::vector<std::string>& created);
+    Status openFile(std::size_t index, std::vector<std::string>& created);
     Status checkFile(std::size_t index, bool& needsTables);
     Status createTables(std::size_t index, bool needsTables);
     Status exec(const std::string& sql, std::string_view fileName);
