@@ -18,7 +18,8 @@ void putLong(std::string& out, std::size_t offset, std::int32_t value) {
 
 std::int32_t getLong(std::string_view in, std::size_t offset) {
     std::uint32_t v = 0;
-    for (std::size_t i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[offset + i])) << (8 * i);
+    for (std::size_t i = 0; i < 4; ++i)
+        v |= static_cast<std::uint32_t>(static_cast<unsigned char>(in[offset + i])) << (8 * i);
     return static_cast<std::int32_t>(v);
 }
 

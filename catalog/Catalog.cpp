@@ -16,7 +16,8 @@ auto readByKey(Store& store, std::string_view keyName, const std::vector<Value>&
 
 }  // namespace
 
-Catalog::Catalog(std::string dataFolder, int busyTimeoutMs) : db_(std::move(dataFolder), catalogFiles(), busyTimeoutMs) {}
+Catalog::Catalog(std::string dataFolder, int busyTimeoutMs)
+    : db_(std::move(dataFolder), catalogFiles(), busyTimeoutMs) {}
 
 Status Catalog::open() {
     if (users_ > 0) {
@@ -33,10 +34,18 @@ void Catalog::close() {
     if (--users_ == 0) db_.close();
 }
 
-ProjectStore Catalog::projects() { return ProjectStore(db_); }
-ComponentStore Catalog::components() { return ComponentStore(db_); }
-MaskStore Catalog::masks() { return MaskStore(db_); }
-MaskThemeStore Catalog::themes() { return MaskThemeStore(db_); }
+ProjectStore Catalog::projects() {
+    return ProjectStore(db_);
+}
+ComponentStore Catalog::components() {
+    return ComponentStore(db_);
+}
+MaskStore Catalog::masks() {
+    return MaskStore(db_);
+}
+MaskThemeStore Catalog::themes() {
+    return MaskThemeStore(db_);
+}
 
 Status Catalog::deleteProject(std::int32_t sysId) {
     return db_.transaction([&]() -> Status {
@@ -47,8 +56,8 @@ Status Catalog::deleteProject(std::int32_t sysId) {
         auto removed = projects.eraseMatching({Value(std::int64_t{sysId})});
         if (!removed) return Status::failure(removed.error());
         if (*removed == 0)
-            return Status::failure("The project was not deleted: it is no longer in " + std::string(catalog::ProjectFile) +
-                                   " (another window or process has deleted it).");
+            return Status::failure("The project was not deleted: it is no longer in " +
+                                   std::string(catalog::ProjectFile) + " (another window or process has deleted it).");
         return {};
     });
 }

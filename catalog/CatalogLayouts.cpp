@@ -4,17 +4,29 @@ namespace quillet {
 
 namespace {
 
-FieldDef longField(std::string name) { return FieldDef{std::move(name), FieldType::Long, 0}; }
-FieldDef byteField(std::string name) { return FieldDef{std::move(name), FieldType::Byte, 0}; }
-FieldDef textField(std::string name, std::size_t width) { return FieldDef{std::move(name), FieldType::Text, width}; }
-FieldDef memoField(std::string name, std::size_t width) { return FieldDef{std::move(name), FieldType::Memo, width}; }
+FieldDef longField(std::string name) {
+    return FieldDef{std::move(name), FieldType::Long, 0};
+}
+FieldDef byteField(std::string name) {
+    return FieldDef{std::move(name), FieldType::Byte, 0};
+}
+FieldDef textField(std::string name, std::size_t width) {
+    return FieldDef{std::move(name), FieldType::Text, width};
+}
+FieldDef memoField(std::string name, std::size_t width) {
+    return FieldDef{std::move(name), FieldType::Memo, width};
+}
 
 KeyDef key(std::string_view name, std::vector<std::string> components, bool unique) {
     return KeyDef{std::string(name), std::move(components), unique};
 }
 
-Value num(std::int64_t n) { return Value(n); }
-Value txt(const std::string& s) { return Value(s); }
+Value num(std::int64_t n) {
+    return Value(n);
+}
+Value txt(const std::string& s) {
+    return Value(s);
+}
 
 }  // namespace
 
@@ -71,8 +83,8 @@ Status checkField(const TableLayout& layout, std::string_view field, const Value
 Record toRecord(const Project& p) {
     Record r;
     r.id = p.recordId;
-    r.values = {num(p.SYSID), num(p.FAVORITES), txt(p.NAME), txt(p.PREFIX), txt(p.DESTINATIONPATH), num(p.MAXBACKUPS),
-                txt(p.NOTES)};
+    r.values = {num(p.SYSID),           num(p.FAVORITES),  txt(p.NAME), txt(p.PREFIX),
+                txt(p.DESTINATIONPATH), num(p.MAXBACKUPS), txt(p.NOTES)};
     return r;
 }
 
@@ -131,9 +143,17 @@ void fromRecord(const Record& r, MaskTheme& t) {
     t.RECURSE = static_cast<std::uint8_t>(r.number(4));
 }
 
-Status validate(const Project& p) { return projectLayout().validate(toRecord(p)); }
-Status validate(const Component& c) { return componentLayout().validate(toRecord(c)); }
-Status validate(const Mask& m) { return maskLayout().validate(toRecord(m)); }
-Status validate(const MaskTheme& t) { return maskThemeLayout().validate(toRecord(t)); }
+Status validate(const Project& p) {
+    return projectLayout().validate(toRecord(p));
+}
+Status validate(const Component& c) {
+    return componentLayout().validate(toRecord(c));
+}
+Status validate(const Mask& m) {
+    return maskLayout().validate(toRecord(m));
+}
+Status validate(const MaskTheme& t) {
+    return maskThemeLayout().validate(toRecord(t));
+}
 
 }  // namespace quillet

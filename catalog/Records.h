@@ -14,13 +14,13 @@ namespace quillet {
 
 // PRJ: one backup project or favourites folder.
 struct Project {
-    std::int32_t SYSID = 0;      // assigned by auto-numbering, never changed
-    std::uint8_t FAVORITES = 0;  // 0 = project, 1 = favourites folder
-    std::string NAME;            // 20
-    std::string PREFIX;          // 4, unique when not blank
-    std::string DESTINATIONPATH; // 150, kept with its trailing '/'
-    std::uint8_t MAXBACKUPS = 0; // a primed record starts at 20
-    std::string NOTES;           // memo, 1000
+    std::int32_t SYSID = 0;       // assigned by auto-numbering, never changed
+    std::uint8_t FAVORITES = 0;   // 0 = project, 1 = favourites folder
+    std::string NAME;             // 20
+    std::string PREFIX;           // 4, unique when not blank
+    std::string DESTINATIONPATH;  // 150, kept with its trailing '/'
+    std::uint8_t MAXBACKUPS = 0;  // a primed record starts at 20
+    std::string NOTES;            // memo, 1000
     RecordId recordId = 0;
 };
 
@@ -42,9 +42,9 @@ struct Mask {
 
 // MTH: a named set of component settings.
 struct MaskTheme {
-    std::int32_t SYSID = 0;   // assigned by auto-numbering
-    std::string NAME;         // 60, unique when not blank
-    std::string MASK;         // 500
+    std::int32_t SYSID = 0;  // assigned by auto-numbering
+    std::string NAME;        // 60, unique when not blank
+    std::string MASK;        // 500
     std::uint8_t EXCLUDE = 0;
     std::uint8_t RECURSE = 0;
     RecordId recordId = 0;

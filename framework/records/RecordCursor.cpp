@@ -7,7 +7,9 @@ namespace quillet {
 
 namespace {
 
-bool isTextField(const FieldDef& f) { return f.type == FieldType::Text || f.type == FieldType::Memo; }
+bool isTextField(const FieldDef& f) {
+    return f.type == FieldType::Text || f.type == FieldType::Memo;
+}
 
 // (c1, ..., cn) <op> (?, ..., ?) spelled out field by field, so that each comparison uses
 // the field's own collation (NOCASE for text) and the key's index can serve it.
@@ -84,7 +86,8 @@ Result<std::optional<Record>> RecordCursor::find(const std::vector<Value>& value
     std::string where;
     for (std::size_t i = 0; i < values.size() && i < key_->components.size(); ++i)
         where += (i ? " AND " : "") + RecordDatabase::quoted(key_->components[i]) + " = ?";
-    std::vector<Value> binds(values.begin(), values.begin() + static_cast<long>(std::min(values.size(), key_->components.size())));
+    std::vector<Value> binds(values.begin(),
+                             values.begin() + static_cast<long>(std::min(values.size(), key_->components.size())));
     return readOne(where, binds, false);
 }
 
@@ -93,12 +96,16 @@ Result<std::optional<Record>> RecordCursor::seek(const std::vector<Value>& value
     if (n == 0) return first();
     std::vector<std::string> columns;
     for (std::size_t i = 0; i < n; ++i) columns.push_back(RecordDatabase::quoted(key_->components[i]));
-    return readOne(compareChain(columns, ">", false), chainBinds({values.begin(), values.begin() + static_cast<long>(n)}),
-                   false);
+    return readOne(compareChain(columns, ">", false),
+                   chainBinds({values.begin(), values.begin() + static_cast<long>(n)}), false);
 }
 
-Result<std::optional<Record>> RecordCursor::first() { return readOne("", {}, false); }
-Result<std::optional<Record>> RecordCursor::last() { return readOne("", {}, true); }
+Result<std::optional<Record>> RecordCursor::first() {
+    return readOne("", {}, false);
+}
+Result<std::optional<Record>> RecordCursor::last() {
+    return readOne("", {}, true);
+}
 
 Result<std::optional<Record>> RecordCursor::next() {
     if (!current_) return first();

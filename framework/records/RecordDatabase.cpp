@@ -122,17 +122,21 @@ RecordDatabase::RecordDatabase(std::string folder, std::vector<RecordFileSpec> f
     for (std::size_t i = 0; i < files_.size(); ++i) {
         // The first file is the connection's main database; the others are attached under
         // their first table's label.
-        const std::string schema = i == 0 ? "main" : (files_[i].tables.empty() ? "f" + std::to_string(i)
-                                                                                : files_[i].tables.front().label);
+        const std::string schema =
+            i == 0 ? "main" : (files_[i].tables.empty() ? "f" + std::to_string(i) : files_[i].tables.front().label);
         schemas_.push_back(schema);
     }
     for (std::size_t i = 0; i < files_.size(); ++i)
         for (const auto& t : files_[i].tables) tables_.push_back(Table{&t, schemas_[i], files_[i].fileName});
 }
 
-RecordDatabase::~RecordDatabase() { close(); }
+RecordDatabase::~RecordDatabase() {
+    close();
+}
 
-std::string RecordDatabase::pathOf(std::string_view fileName) const { return folder_ + std::string(fileName); }
+std::string RecordDatabase::pathOf(std::string_view fileName) const {
+    return folder_ + std::string(fileName);
+}
 
 const RecordDatabase::Table* RecordDatabase::table(std::string_view label) const {
     for (const auto& t : tables_)
@@ -150,46 +154,49 @@ std::string RecordDatabase::fileOf(std::string_view label) const {
     return t ? t->fileName : std::string();
 }
 
-std::string RecordDatabase::qualifiedTable(const Table& t) const { return quoted(t.schema) + "." + quoted(t.layout->label); }
+std::string RecordDatabase::qualifiedTable(const Table& t) const {
+    return quoted(t.schema) + "." + quoted(t.layout->label);
+}
 
 Status RecordDatabase::failure(int code, std::string_view fileName, std::string_view doing) const {
     const int primary = code & 0xFF;
     std::string reason;
     switch (primary) {
-    case SQLITE_NOTADB:
-        reason = "it is not a Quillet record file, it is damaged, or it was written with another password";
-        break;
-    case SQLITE_CORRUPT:
-        reason = "the file is damaged";
-        break;
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        reason = "it is in use by another Quillet process (waited " + std::to_string(busyTimeoutMs_ / 1000) +
-                 " seconds); try again when that process has finished";
-        break;
-    case SQLITE_READONLY:
-        reason = "the file cannot be written (read-only)";
-        break;
-    case SQLITE_PERM:
-    case SQLITE_AUTH:
-        reason = "permission denied";
-        break;
-    case SQLITE_CANTOPEN:
-        reason = "the file cannot be opened (missing folder or no permission)";
-        break;
-    case SQLITE_FULL:
-        reason = "the disk is full";
-        break;
-    case SQLITE_IOERR:
-        reason = "a read or write error occurred";
-        break;
-    default:
-        reason = sqlite3_errstr(code);
-        break;
+        case SQLITE_NOTADB:
+            reason = "it is not a Quillet record file, it is damaged, or it was written with another password";
+            break;
+        case SQLITE_CORRUPT:
+            reason = "the file is damaged";
+            break;
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            reason = "it is in use by another Quillet process (waited " + std::to_string(busyTimeoutMs_ / 1000) +
+                     " seconds); try again when that process has finished";
+            break;
+        case SQLITE_READONLY:
+            reason = "the file cannot be written (read-only)";
+            break;
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+            reason = "permission denied";
+            break;
+        case SQLITE_CANTOPEN:
+            reason = "the file cannot be opened (missing folder or no permission)";
+            break;
+        case SQLITE_FULL:
+            reason = "the disk is full";
+            break;
+        case SQLITE_IOERR:
+            reason = "a read or write error occurred";
+            break;
+        default:
+            reason = sqlite3_errstr(code);
+            break;
     }
     if (db_) {
         const char* detail = sqlite3_errmsg(db_);
-        if (detail && *detail && reason.find(detail) == std::string::npos && std::strcmp(detail, sqlite3_errstr(code)) != 0)
+        if (detail && *detail && reason.find(detail) == std::string::npos &&
+            std::strcmp(detail, sqlite3_errstr(code)) != 0)
             reason += " (" + std::string(detail) + ")";
     }
     const std::string what =
@@ -207,8 +214,8 @@ Status RecordDatabase::open() {
     if (db_) return {};
     if (files_.empty()) return Status::failure("No record files are described.");
     if (!ensureFolder(folder_))
-        return Status::failure("The folder " + folder_ + " for the record files cannot be created: " +
-                               std::strerror(errno) + ".");
+        return Status::failure("The folder " + folder_ +
+                               " for the record files cannot be created: " + std::strerror(errno) + ".");
 
     // Each file is checked as soon as it is open, before the next is attached: attaching
     // reads every schema, and a fault of one file must not be blamed on another.
@@ -262,8 +269,8 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
 
         const std::string uri = fileUri(path, exists ? "rw" : "rwc");
         if (i == 0) {
-            const int rc = sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                                           nullptr);
+            const int rc = sqlite3_open_v2(uri.c_str(), &db_,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
             if (rc != SQLITE_OK) {
                 Status f = failure(db_ ? sqlite3_extended_errcode(db_) : rc, spec.fileName, "opened");
                 return f;
@@ -271,8 +278,8 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
             sqlite3_extended_result_codes(db_, 1);
             sqlite3_busy_timeout(db_, busyTimeoutMs_);
             if (!spec.password.empty()) {
-                const int krc = sqlite3_exec(db_, ("PRAGMA key = " + sqlText(spec.password)).c_str(), nullptr, nullptr,
-                                             nullptr);
+                const int krc =
+                    sqlite3_exec(db_, ("PRAGMA key = " + sqlText(spec.password)).c_str(), nullptr, nullptr, nullptr);
                 if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
             }
         } else {
@@ -315,8 +322,8 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables) {
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
         if (verdict != "ok")
-            return Status::failure("The record file " + pathOf(spec.fileName) + " cannot be opened: the file is damaged (" +
-                                   verdict + ").");
+            return Status::failure("The record file " + pathOf(spec.fileName) +
+                                   " cannot be opened: the file is damaged (" + verdict + ").");
     }
 
     for (const auto& layout : spec.tables) {
@@ -351,16 +358,16 @@ Status RecordDatabase::createTables(std::size_t index, bool needsTables) {
                 if (f) sql += ", ";
                 sql += quoted(field.name);
                 switch (field.type) {
-                case FieldType::Long:
-                case FieldType::Byte:
-                    sql += " INTEGER NOT NULL DEFAULT 0";
-                    break;
-                case FieldType::Text:
-                    sql += " TEXT COLLATE NOCASE NOT NULL DEFAULT ''";
-                    break;
-                case FieldType::Memo:
-                    sql += " TEXT NOT NULL DEFAULT ''";
-                    break;
+                    case FieldType::Long:
+                    case FieldType::Byte:
+                        sql += " INTEGER NOT NULL DEFAULT 0";
+                        break;
+                    case FieldType::Text:
+                        sql += " TEXT COLLATE NOCASE NOT NULL DEFAULT ''";
+                        break;
+                    case FieldType::Memo:
+                        sql += " TEXT NOT NULL DEFAULT ''";
+                        break;
                 }
             }
             sql += ")";
@@ -491,8 +498,8 @@ Result<RecordId> RecordDatabase::insert(std::string_view label, const Record& re
     std::string marks;
     for (std::size_t i = 0; i < stored.values.size(); ++i) marks += i ? ", ?" : "?";
     Statement st;
-    int rc = prepare(db_, "INSERT INTO " + qualifiedTable(*t) + " (" + columnList(*t->layout) + ") VALUES (" + marks + ")",
-                     st);
+    int rc = prepare(
+        db_, "INSERT INTO " + qualifiedTable(*t) + " (" + columnList(*t->layout) + ") VALUES (" + marks + ")", st);
     if (rc == SQLITE_OK) rc = bindAll(st.handle, stored.values);
     if (rc == SQLITE_OK) rc = sqlite3_step(st.handle);
     if (rc != SQLITE_DONE) {
@@ -568,7 +575,8 @@ Result<std::vector<Record>> RecordDatabase::select(std::string_view label, const
     if (rc == SQLITE_OK)
         while ((rc = sqlite3_step(st.handle)) == SQLITE_ROW) rows.push_back(readRow(st.handle, *t->layout));
     if (rc != SQLITE_DONE)
-        return Result<std::vector<Record>>::failure(failure(sqlite3_extended_errcode(db_), t->fileName, "read").error());
+        return Result<std::vector<Record>>::failure(
+            failure(sqlite3_extended_errcode(db_), t->fileName, "read").error());
     return rows;
 }
 

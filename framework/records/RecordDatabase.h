@@ -83,11 +83,10 @@ public:
 
     // For cursors: a query over one table with a condition in SQL over its quoted field
     // names, the bound values, and an ORDER BY list. limit 0 = all.
-    Result<std::vector<Record>> select(std::string_view label, const std::string& where, const std::vector<Value>& binds,
-                                       const std::string& orderBy, int limit);
+    Result<std::vector<Record>> select(std::string_view label, const std::string& where,
+                                       const std::vector<Value>& binds, const std::string& orderBy, int limit);
     // For cursors: removes the records matching where; returns how many.
-    Result<std::int64_t> eraseWhere(std::string_view label, const std::string& where,
-                                    const std::vector<Value>& binds);
+    Result<std::int64_t> eraseWhere(std::string_view label, const std::string& where, const std::vector<Value>& binds);
 
     // "PREFIX" quoted as an SQL identifier.
     static std::string quoted(std::string_view identifier);

@@ -29,7 +29,9 @@ const KeyDef* TableLayout::key(std::string_view name) const {
     return nullptr;
 }
 
-std::string TableLayout::qualifiedName(std::size_t field) const { return prefix + ":" + fields.at(field).name; }
+std::string TableLayout::qualifiedName(std::size_t field) const {
+    return prefix + ":" + fields.at(field).name;
+}
 
 Record TableLayout::blank() const {
     Record r;
@@ -55,29 +57,29 @@ Status TableLayout::validateField(std::size_t field, const Value& value) const {
     const FieldDef& f = fields.at(field);
     const std::string name = qualifiedName(field);
     switch (f.type) {
-    case FieldType::Long:
-    case FieldType::Byte: {
-        const auto* n = std::get_if<std::int64_t>(&value);
-        if (!n) return Status::failure(name + " must hold a number.");
-        const std::int64_t low = f.type == FieldType::Byte ? 0 : std::numeric_limits<std::int32_t>::min();
-        const std::int64_t high = f.type == FieldType::Byte ? 255 : std::numeric_limits<std::int32_t>::max();
-        if (*n < low || *n > high)
-            return Status::failure(name + " must be a number from " + std::to_string(low) + " to " +
-                                   std::to_string(high) + "; " + std::to_string(*n) + " does not fit.");
-        return {};
-    }
-    case FieldType::Text:
-    case FieldType::Memo: {
-        const auto* s = std::get_if<std::string>(&value);
-        if (!s) return Status::failure(name + " must hold text.");
-        if (!isValidUtf8(*s)) return Status::failure(name + " holds characters that are not valid UTF-8 text.");
-        const std::string_view stored = f.type == FieldType::Text ? trimRight(*s) : std::string_view(*s);
-        const std::size_t length = utf8Length(stored);
-        if (length > f.width)
-            return Status::failure(name + " may hold at most " + std::to_string(f.width) + " characters; the value given has " +
-                                   std::to_string(length) + ".");
-        return {};
-    }
+        case FieldType::Long:
+        case FieldType::Byte: {
+            const auto* n = std::get_if<std::int64_t>(&value);
+            if (!n) return Status::failure(name + " must hold a number.");
+            const std::int64_t low = f.type == FieldType::Byte ? 0 : std::numeric_limits<std::int32_t>::min();
+            const std::int64_t high = f.type == FieldType::Byte ? 255 : std::numeric_limits<std::int32_t>::max();
+            if (*n < low || *n > high)
+                return Status::failure(name + " must be a number from " + std::to_string(low) + " to " +
+                                       std::to_string(high) + "; " + std::to_string(*n) + " does not fit.");
+            return {};
+        }
+        case FieldType::Text:
+        case FieldType::Memo: {
+            const auto* s = std::get_if<std::string>(&value);
+            if (!s) return Status::failure(name + " must hold text.");
+            if (!isValidUtf8(*s)) return Status::failure(name + " holds characters that are not valid UTF-8 text.");
+            const std::string_view stored = f.type == FieldType::Text ? trimRight(*s) : std::string_view(*s);
+            const std::size_t length = utf8Length(stored);
+            if (length > f.width)
+                return Status::failure(name + " may hold at most " + std::to_string(f.width) +
+                                       " characters; the value given has " + std::to_string(length) + ".");
+            return {};
+        }
     }
     return {};
 }

@@ -6,7 +6,9 @@ namespace quillet {
 
 namespace {
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the well-formed sequence starting at text[i], 0 when it is malformed.
 std::size_t sequenceLength(std::string_view text, std::size_t i) {

@@ -2,9 +2,9 @@
 // ways, blank keys left out, and independent cursors on one file.
 #include <gtest/gtest.h>
 
-#include "support/TempDir.h"
 #include "framework/records/RecordCursor.h"
 #include "records/TestLayouts.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {

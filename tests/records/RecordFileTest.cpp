@@ -8,9 +8,9 @@
 #include <chrono>
 #include <thread>
 
-#include "support/TempDir.h"
 #include "records/RawSqlite.h"
 #include "records/TestLayouts.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {
@@ -18,15 +18,17 @@ namespace {
 using test::readFile;
 using test::TempDir;
 
-std::string sqliteHeader() { return std::string("SQLite format 3\0", 16); }
+std::string sqliteHeader() {
+    return std::string("SQLite format 3\0", 16);
+}
 
 // A pair of files with a few records in them, closed again.
 void populate(const std::string& folder) {
     RecordDatabase db(folder, test::testFiles());
     ASSERT_TRUE(db.open()) << "fresh files";
     for (int i = 1; i <= 40; ++i)
-        ASSERT_TRUE(db.insert("Items", test::item(i, "C" + std::to_string(i), "name " + std::to_string(i), 0,
-                                                  std::string(25, 'x'))));
+        ASSERT_TRUE(db.insert(
+            "Items", test::item(i, "C" + std::to_string(i), "name " + std::to_string(i), 0, std::string(25, 'x'))));
     ASSERT_TRUE(db.insert("Tags", test::tag("red")));
 }
 

@@ -2,10 +2,10 @@
 // transactions across the files and batch-write mode.
 #include <gtest/gtest.h>
 
-#include "support/TempDir.h"
 #include "framework/records/RecordCursor.h"
 #include "records/RawSqlite.h"
 #include "records/TestLayouts.h"
+#include "support/TempDir.h"
 
 namespace quillet {
 namespace {
