@@ -23,6 +23,10 @@ public:
     virtual bool cancelRequested() = 0;
     // Lets pending input and repaints through during a long single unit of work.
     virtual void pumpEvents() = 0;
+    // The folder line: the folder being scanned, given whole (the display shortens it).
+    virtual void setFolderLine(const std::string& /*folder*/) {}
+    // Forgets a stop request the user declined when asked to confirm it.
+    virtual void clearCancelRequest() {}
 };
 
 // A host without a window: keeps what it was told, so console runs can print it and
@@ -34,6 +38,11 @@ public:
     void setItemProgress(int percent) override { itemProgress = percent; }
     bool cancelRequested() override { return cancel; }
     void pumpEvents() override { ++pumps; }
+    void setFolderLine(const std::string& folder) override {
+        folderLine = folder;
+        ++folderLineUpdates;
+    }
+    void clearCancelRequest() override { cancel = false; }
 
     void requestCancel() { cancel = true; }
     std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -43,6 +52,8 @@ public:
     int itemProgress = -1;
     bool cancel = false;
     int pumps = 0;
+    std::string folderLine;
+    int folderLineUpdates = 0;
 };
 
 }  // namespace quillet
