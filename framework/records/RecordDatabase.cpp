@@ -221,12 +221,15 @@ Status RecordDatabase::open() {
     // reads every schema, and a fault of one file must not be blamed on another.
     std::vector<std::string> created;
     std::vector<bool> needsTables(files_.size(), false);
+    bool needsWrite = false;
     Status s;
     for (std::size_t i = 0; s && i < files_.size(); ++i) {
         s = openFile(i, created);
-        bool needs = false;
-        if (s) s = checkFile(i, needs);
-        needsTables[i] = needs;
+        bool tablesMissing = false;
+        bool writeNeeded = false;
+        if (s) s = checkFile(i, tablesMissing, writeNeeded);
+        needsTables[i] = tablesMissing;
+        needsWrite = needsWrite || writeNeeded;
     }
     // Only once every file has passed its checks is anything written.
     if (s) {
@@ -234,7 +237,8 @@ Status RecordDatabase::open() {
             s = exec("PRAGMA " + quoted(schemas_[i]) + ".journal_mode = DELETE", files_[i].fileName);
             if (s) s = exec("PRAGMA " + quoted(schemas_[i]) + ".synchronous = FULL", files_[i].fileName);
         }
-        if (s) {
+        // Files that are complete are not written to (nor locked for writing) at all.
+        if (s && needsWrite) {
             s = exec("BEGIN IMMEDIATE", "");
             for (std::size_t i = 0; s && i < files_.size(); ++i) s = createTables(i, needsTables[i]);
             if (s) s = exec("COMMIT", "");
@@ -293,7 +297,7 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
     return {};
 }
 
-Status RecordDatabase::checkFile(std::size_t index, bool& needsTables) {
+Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& needsWrite) {
     const RecordFileSpec& spec = files_[index];
     const std::string schema = quoted(schemas_[index]);
 
@@ -302,13 +306,14 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables) {
     std::set<std::string> tables;
     {
         Statement st;
-        int rc = prepare(db_, "SELECT name FROM " + schema + ".sqlite_master WHERE type = 'table'", st);
+        int rc = prepare(db_, "SELECT name FROM " + schema + ".sqlite_master WHERE type IN ('table', 'index')", st);
         if (rc == SQLITE_OK)
             while ((rc = sqlite3_step(st.handle)) == SQLITE_ROW)
                 tables.insert(reinterpret_cast<const char*>(sqlite3_column_text(st.handle, 0)));
         if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
     }
     needsTables = tables.empty();
+    needsWrite = needsTables;
     if (needsTables) return {};
 
     // Every page is read once, so damage anywhere in the file is found now rather than in
@@ -343,6 +348,8 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables) {
                 return Status::failure("The record file " + pathOf(spec.fileName) +
                                        " cannot be opened: it is not a Quillet record file (the field " +
                                        layout.qualifiedName(f) + " is missing).");
+        for (const auto& key : layout.keys)
+            if (!tables.count(layout.label + "_" + key.name)) needsWrite = true;
     }
     return {};
 }

@@ -100,7 +100,7 @@ private:
     const Table* table(std::string_view label) const;
     std::string qualifiedTable(const Table& t) const;
     Status openFile(std::size_t index, std::vector<std::string>& created);
-    Status checkFile(std::size_t index, bool& needsTables);
+    Status checkFile(std::size_t index, bool& needsTables, bool& needsWrite);
     Status createTables(std::size_t index, bool needsTables);
     Status exec(const std::string& sql, std::string_view fileName);
     Status failure(int code, std::string_view fileName, std::string_view doing) const;
