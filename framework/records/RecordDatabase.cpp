@@ -249,50 +249,49 @@ Status RecordDatabase::open() {
         sqlite3_close_v2(db_);
         db_ = nullptr;
         // Files this call created hold nothing of value; files that were there are untouched.
+        // One that is no longer empty was filled by another process starting at the same time.
         for (const auto& path : created) {
-            ::unlink(path.c_str());
-            ::unlink((path + "-journal").c_str());
+            struct stat st {};
+            if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) ::unlink(path.c_str());
         }
     }
     return s;
 }
 
 Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created) {
-    {
-        const RecordFileSpec& spec = files_[i];
-        const std::string path = pathOf(spec.fileName);
-        struct stat st {};
-        const bool exists = ::stat(path.c_str(), &st) == 0;
-        if (!exists && errno != ENOENT)
-            return Status::failure("The record file " + path + " cannot be opened: " + std::strerror(errno) + ".");
-        if (exists && !S_ISREG(st.st_mode))
-            return Status::failure("The record file " + path + " cannot be opened: it is not a regular file.");
-        if (exists && ::access(path.c_str(), R_OK | W_OK) != 0)
-            return Status::failure("The record file " + path + " cannot be opened: " + std::strerror(errno) + ".");
-        if (!exists) created.push_back(path);
+    const RecordFileSpec& spec = files_[i];
+    const std::string path = pathOf(spec.fileName);
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT)
+        return Status::failure("The record file " + path + " cannot be opened: " + std::strerror(errno) + ".");
+    if (exists && !S_ISREG(st.st_mode))
+        return Status::failure("The record file " + path + " cannot be opened: it is not a regular file.");
+    if (exists && ::access(path.c_str(), R_OK | W_OK) != 0)
+        return Status::failure("The record file " + path + " cannot be opened: " + std::strerror(errno) + ".");
+    if (!exists) created.push_back(path);
 
-        const std::string uri = fileUri(path, exists ? "rw" : "rwc");
-        if (i == 0) {
-            const int rc = sqlite3_open_v2(uri.c_str(), &db_,
-                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
-            if (rc != SQLITE_OK) {
-                Status f = failure(db_ ? sqlite3_extended_errcode(db_) : rc, spec.fileName, "opened");
-                return f;
-            }
-            sqlite3_extended_result_codes(db_, 1);
-            sqlite3_busy_timeout(db_, busyTimeoutMs_);
-            if (!spec.password.empty()) {
-                const int krc =
-                    sqlite3_exec(db_, ("PRAGMA key = " + sqlText(spec.password)).c_str(), nullptr, nullptr, nullptr);
-                if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
-            }
-        } else {
-            Statement st;
-            int rc = prepare(db_, "ATTACH DATABASE ? AS " + quoted(schemas_[i]) + " KEY ?", st);
-            if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(spec.password)});
-            if (rc == SQLITE_OK) rc = sqlite3_step(st.handle);
-            if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+    const std::string uri = fileUri(path, exists ? "rw" : "rwc");
+    if (i == 0) {
+        const int rc =
+            sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
+        if (rc != SQLITE_OK) {
+            Status f = failure(db_ ? sqlite3_extended_errcode(db_) : rc, spec.fileName, "opened");
+            return f;
         }
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, busyTimeoutMs_);
+        if (!spec.password.empty()) {
+            const int krc =
+                sqlite3_exec(db_, ("PRAGMA key = " + sqlText(spec.password)).c_str(), nullptr, nullptr, nullptr);
+            if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+        }
+    } else {
+        Statement st;
+        int rc = prepare(db_, "ATTACH DATABASE ? AS " + quoted(schemas_[i]) + " KEY ?", st);
+        if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(spec.password)});
+        if (rc == SQLITE_OK) rc = sqlite3_step(st.handle);
+        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
     }
     return {};
 }

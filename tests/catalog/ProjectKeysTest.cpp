@@ -197,12 +197,8 @@ TEST_F(CatalogTest, FieldChecksForFormsAndImports) {
     EXPECT_EQ(s.error(), "PRJ:NAME may hold at most 20 characters; the value given has 21.");
     EXPECT_FALSE(checkField(projectLayout(), "PREFIX", Value(std::string("ABCDE"))));
     EXPECT_TRUE(checkField(projectLayout(), "PREFIX", Value(std::string("ÄÖÜß"))));
-    EXPECT_FALSE(checkField(projectLayout(), "DESTINATIONPATH", Value(std::string(151, 'd'))));
     EXPECT_FALSE(checkField(projectLayout(), "MAXBACKUPS", Value(std::int64_t{256})));
     EXPECT_FALSE(checkField(projectLayout(), "NOTES", Value(std::string(1001, 'x'))));
-    EXPECT_FALSE(checkField(componentLayout(), "PATH", Value(std::string(101, 'p'))));
-    EXPECT_FALSE(checkField(componentLayout(), "MASK", Value(std::string(501, 'm'))));
-    EXPECT_FALSE(checkField(maskLayout(), "MASK", Value(std::string(21, 'm'))));
     EXPECT_FALSE(checkField(maskThemeLayout(), "NAME", Value(std::string(61, 't'))));
     EXPECT_TRUE(checkField(maskThemeLayout(), "NAME", Value(std::string(60, 't') + "   ")));
 
