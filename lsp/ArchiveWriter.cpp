@@ -1,0 +1,496 @@
+#include "lsp/ArchiveWriter.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "lsp/EntryData.h"
+
+namespace lsp {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kReadChunk = 256 * 1024;
+constexpr std::size_t kProgressSlice = 64 * 1024;
+// Files this large get zip64 sizes in their local header (room for growth while read).
+constexpr std::uint64_t kZip64LocalFrom = 0xF0000000ull;
+constexpr std::uint64_t kMax32 = 0xffffffffull;
+
+// One deflate stream per level, reused from file to file.
+z_stream* deflater(int level) {
+    struct Streams {
+        std::array<std::unique_ptr<z_stream>, 10> s;
+        ~Streams() {
+            for (auto& z : s)
+                if (z) deflateEnd(z.get());
+        }
+    };
+    static Streams streams;
+    auto& z = streams.s[static_cast<std::size_t>(level)];
+    if (!z) {
+        auto fresh = std::make_unique<z_stream>();
+        std::memset(fresh.get(), 0, sizeof(z_stream));
+        if (deflateInit2(fresh.get(), level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
+        z = std::move(fresh);
+    } else {
+        deflateReset(z.get());
+    }
+    return z.get();
+}
+
+bool validUtf8NonAscii(const std::string& s) {
+    bool wide = false;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
+        wide = wide || n > 1;
+        i += n;
+    }
+    return wide;
+}
+
+bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
+    auto p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+std::string localHeader(const ZipEntry& e, const std::string& localExtra) {
+    std::string h;
+    add32(h, kLocalSig);
+    add16(h, e.versionNeeded);
+    add16(h, e.flags);
+    add16(h, e.method);
+    add16(h, e.dosTime);
+    add16(h, e.dosDate);
+    add32(h, e.crc);
+    const bool big = e.packedSize >= kMax32 || e.unpackedSize >= kMax32;
+    add32(h, big ? 0xffffffffu : static_cast<std::uint32_t>(e.packedSize));
+    add32(h, big ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
+    add16(h, static_cast<std::uint16_t>(e.zipName.size()));
+    std::string extra;
+    if (big) {
+        add16(extra, kExtraZip64);
+        add16(extra, 16);
+        add64(extra, e.unpackedSize);
+        add64(extra, e.packedSize);
+    }
+    extra += localExtra;
+    if (extra.size() > 0xffff) extra.resize(big ? 20 : 0);
+    add16(h, static_cast<std::uint16_t>(extra.size()));
+    h += e.zipName;
+    h += extra;
+    return h;
+}
+
+}  // namespace
+
+ArchiveWriter::~ArchiveWriter() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+std::int16_t ArchiveWriter::create(const std::string& folder, const std::string& archiveName) {
+    std::string base = folder;
+    if (base.empty()) base = ".";
+    if (base.back() != '/') base.push_back('/');
+    std::string name = base + archiveName.substr(0, 180) + ".lsptmp-XXXXXX";
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ < 0) return LSP_E_CREATE_TEMP;
+    ::fchmod(fd_, 0666 & ~[] {
+        const mode_t m = ::umask(0);
+        ::umask(m);
+        return m;
+    }());
+    tempPath_ = name;
+    buffer_.resize(kBufferSize);
+    return LSP_OK;
+}
+
+long ArchiveWriter::find(const std::string& zipName) const {
+    auto it = byName_.find(zipName);
+    return it == byName_.end() ? -1 : static_cast<long>(it->second);
+}
+
+void ArchiveWriter::index(std::size_t position) {
+    byName_[entries_[position].zipName] = position;
+}
+
+void ArchiveWriter::markDeleted(std::size_t index, bool deleted) {
+    entries_[index].deleted = deleted;
+    if (deleted) {
+        byName_.erase(entries_[index].zipName);
+        gaps_ = true;
+    } else {
+        byName_[entries_[index].zipName] = index;
+    }
+}
+
+std::int16_t ArchiveWriter::flush() {
+    std::size_t done = 0;
+    while (done < fill_ && error_ == LSP_OK) {
+        const ssize_t n = ::pwrite(fd_, buffer_.data() + done, fill_ - done, static_cast<off_t>(base_ + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error_ = writeFailure(n < 0 ? errno : ENOSPC);
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (error_ != LSP_OK) return error_;
+    base_ += fill_;
+    fill_ = 0;
+    return LSP_OK;
+}
+
+unsigned char* ArchiveWriter::space(std::size_t size) {
+    if (error_ != LSP_OK) return nullptr;
+    if (buffer_.size() - fill_ < size && flush() != LSP_OK) return nullptr;
+    if (buffer_.size() - fill_ < size) buffer_.resize(fill_ + size);
+    return buffer_.data() + fill_;
+}
+
+std::int16_t ArchiveWriter::put(const void* data, std::size_t size) {
+    auto p = static_cast<const unsigned char*>(data);
+    while (size > 0) {
+        const std::size_t n = size < kBufferSize ? size : kBufferSize;
+        unsigned char* dst = space(n);
+        if (!dst) return error_;
+        std::memcpy(dst, p, n);
+        commit(n);
+        p += n;
+        size -= n;
+    }
+    return error_;
+}
+
+std::int16_t ArchiveWriter::patch(std::uint64_t at, const void* data, std::size_t size) {
+    auto p = static_cast<const unsigned char*>(data);
+    if (at < base_) {
+        const std::size_t inFile = static_cast<std::size_t>(std::min<std::uint64_t>(size, base_ - at));
+        std::size_t done = 0;
+        while (done < inFile) {
+            const ssize_t n = ::pwrite(fd_, p + done, inFile - done, static_cast<off_t>(at + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return error_ = writeFailure(n < 0 ? errno : ENOSPC);
+            done += static_cast<std::size_t>(n);
+        }
+        p += inFile;
+        at += inFile;
+        size -= inFile;
+    }
+    if (size) std::memcpy(buffer_.data() + (at - base_), p, size);
+    return LSP_OK;
+}
+
+std::int16_t ArchiveWriter::rollback(std::uint64_t mark, std::size_t entryCount) {
+    while (entries_.size() > entryCount) {
+        byName_.erase(entries_.back().zipName);
+        entries_.pop_back();
+    }
+    if (mark >= base_) {
+        fill_ = static_cast<std::size_t>(mark - base_);
+    } else {
+        fill_ = 0;
+        base_ = mark;
+    }
+    // Whatever reached the file past the mark goes; that also frees a full disk.
+    if (::ftruncate(fd_, static_cast<off_t>(std::min(mark, base_))) != 0) return error_ = LSP_E_WRITE;
+    error_ = LSP_OK;
+    return LSP_OK;
+}
+
+std::int16_t ArchiveWriter::deflateInto(void* stream, const unsigned char* data, std::size_t size, int mode) {
+    auto z = static_cast<z_stream*>(stream);
+    z->next_in = const_cast<unsigned char*>(data);
+    z->avail_in = static_cast<uInt>(size);
+    for (;;) {
+        unsigned char* out = space(64 * 1024);
+        if (!out) return error_;
+        const std::size_t room = buffer_.size() - fill_;
+        z->next_out = out;
+        z->avail_out = static_cast<uInt>(room);
+        const int ret = deflate(z, mode);
+        commit(room - z->avail_out);
+        if (ret == Z_STREAM_ERROR) return LSP_E_INTERNAL;
+        if (mode == Z_FINISH) {
+            if (ret == Z_STREAM_END) return LSP_OK;
+        } else if (z->avail_in == 0 && z->avail_out != 0) {
+            return LSP_OK;
+        }
+    }
+}
+
+std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& spec, Progress& progress) {
+    const bool isLink = source.fd < 0;
+    const std::uint64_t expected = isLink ? source.linkTarget.size() : static_cast<std::uint64_t>(source.st.st_size);
+    const bool zip64Local = expected >= kZip64LocalFrom;
+
+    ZipEntry e;
+    e.zipName = spec.zipName;
+    e.itemName = spec.itemName;
+    e.itemPath = spec.itemPath;
+    e.madeBy = kMadeByUnix;
+    e.flags = validUtf8NonAscii(spec.zipName) ? kFlagUtf8 : 0;
+    dosDateTime(source.st.st_mtim.tv_sec, e.dosDate, e.dosTime);
+    e.externalAttr = (static_cast<std::uint32_t>(source.st.st_mode & 0xffff) << 16) | spec.dosAttributes;
+    e.localOffset = offset();
+    e.mtimeSeconds = source.st.st_mtim.tv_sec;
+    e.mtimeNanos = static_cast<std::uint32_t>(source.st.st_mtim.tv_nsec);
+    e.hasTime = true;
+    e.hasOwn = true;
+    e.ownEngine = spec.engine;
+    e.ownFlags = spec.ownFlags;
+    const std::string localTime = timeExtra(e.mtimeSeconds);
+    // The local header carries the same fields as the directory, so both agree in size.
+    const std::string localExtra =
+        localTime + ownExtra(spec.method, spec.engine, spec.ownFlags, e.mtimeSeconds, e.mtimeNanos);
+
+    // Header now, with sizes and CRC patched in when the data is written.
+    e.versionNeeded = zip64Local ? 45 : 20;
+    if (zip64Local) e.packedSize = e.unpackedSize = kMax32;  // reserves the zip64 field
+    const std::string header = localHeader(e, localExtra);
+    if (const auto s = put(header.data(), header.size()); s != LSP_OK) return s;
+    const std::uint64_t dataStart = offset();
+
+    int level = isLink || expected == 0 ? 0 : spec.level;
+    static std::vector<unsigned char> in(kReadChunk);
+    std::uint64_t total = 0;
+    std::uint32_t crc = 0;
+    z_stream* z = level > 0 ? deflater(level) : nullptr;
+    if (level > 0 && !z) return LSP_E_MEMORY;
+    if (const auto s = progress.at(0); s != LSP_OK) return s;
+
+    if (isLink) {
+        total = expected;
+        crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(source.linkTarget.data()),
+                                               static_cast<uInt>(total)));
+        if (const auto s = put(source.linkTarget.data(), source.linkTarget.size()); s != LSP_OK) return s;
+    } else {
+        bool first = true, finished = false;
+        while (total < expected) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, expected - total));
+            const ssize_t got = ::read(source.fd, in.data(), want);
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) return LSP_E_OPEN_SOURCE;
+            if (got == 0) break;  // the file shrank while being read: pack what is there
+            const std::size_t n = static_cast<std::size_t>(got);
+            const bool last = total + n >= expected;
+            crc = static_cast<std::uint32_t>(crc32(crc, in.data(), static_cast<uInt>(n)));
+            const std::uint64_t before = total;
+            total += n;
+            if (level > 0 && first) {
+                // Decide early whether the data shrinks: the first chunk alone for a large
+                // file (flushed so that its packed size is exact), the whole of a small one.
+                if (const auto s = deflateInto(z, in.data(), n, last ? Z_FINISH : Z_SYNC_FLUSH); s != LSP_OK) return s;
+                finished = last;
+                const std::uint64_t packed = offset() - dataStart;
+                if (last ? packed >= n : packed >= n - n / 64) {
+                    if (const auto s = rollback(dataStart, entries_.size()); s != LSP_OK) return s;
+                    level = 0;
+                    if (const auto s = put(in.data(), n); s != LSP_OK) return s;
+                }
+            } else if (level > 0) {
+                for (std::size_t at = 0; at < n;) {
+                    const std::size_t slice = std::min(kProgressSlice, n - at);
+                    finished = last && at + slice == n;
+                    if (const auto s = deflateInto(z, in.data() + at, slice, finished ? Z_FINISH : Z_NO_FLUSH);
+                        s != LSP_OK)
+                        return s;
+                    at += slice;
+                    if (const auto s = progress.at(before + at); s != LSP_OK) return s;
+                }
+            } else {
+                if (const auto s = put(in.data(), n); s != LSP_OK) return s;
+            }
+            first = false;
+            if (!zip64Local && offset() - dataStart >= kMax32) return LSP_E_SIZE_MISMATCH;
+            if (const auto s = progress.at(total); s != LSP_OK) return s;
+        }
+        if (level > 0 && !finished) {
+            if (const auto s = deflateInto(z, nullptr, 0, Z_FINISH); s != LSP_OK) return s;
+        }
+    }
+    if (error_ != LSP_OK) return error_;
+
+    e.method = level > 0 ? 8 : 0;
+    e.ownMethod = level > 0 ? spec.method : static_cast<std::uint8_t>(LSP_METHOD_STORED);
+    if (level >= 8) e.flags |= 0x0002;
+    if (level > 0 && level <= 2) e.flags |= 0x0004;
+    e.crc = crc;
+    e.unpackedSize = total;
+    e.packedSize = offset() - dataStart;
+    if (!zip64Local) e.versionNeeded = level > 0 ? 20 : 10;
+    if (e.packedSize >= kMax32 && !zip64Local) return LSP_E_SIZE_MISMATCH;
+
+    // Patch version, flags, method, CRC and sizes into the header written earlier.
+    unsigned char fix[22];
+    put16(fix, e.versionNeeded);
+    put16(fix + 2, e.flags);
+    put16(fix + 4, e.method);
+    put16(fix + 6, e.dosTime);
+    put16(fix + 8, e.dosDate);
+    put32(fix + 10, e.crc);
+    put32(fix + 14, zip64Local ? 0xffffffffu : static_cast<std::uint32_t>(e.packedSize));
+    put32(fix + 18, zip64Local ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
+    if (const auto s = patch(e.localOffset + 4, fix, sizeof fix); s != LSP_OK) return s;
+    const std::uint64_t extraAt = e.localOffset + kLocalHeaderSize + e.zipName.size() + (zip64Local ? 20 : 0);
+    if (e.ownMethod != spec.method) {
+        const unsigned char m = e.ownMethod;
+        if (const auto s = patch(extraAt + localTime.size() + 5, &m, 1); s != LSP_OK) return s;
+    }
+    if (zip64Local) {
+        unsigned char sizes[16];
+        put64(sizes, e.unpackedSize);
+        put64(sizes + 8, e.packedSize);
+        if (const auto s = patch(e.localOffset + kLocalHeaderSize + e.zipName.size() + 4, sizes, 16); s != LSP_OK)
+            return s;
+    }
+
+    e.extra = localTime + ownExtra(e.ownMethod, e.ownEngine, e.ownFlags, e.mtimeSeconds, e.mtimeNanos);
+    entries_.push_back(std::move(e));
+    index(entries_.size() - 1);
+    progress.finish();
+    return LSP_OK;
+}
+
+std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& source,
+                                      Progress& progress, std::uint64_t& done) {
+    std::uint64_t start = 0;
+    if (const auto s = locateData(sourceFd, dataLimit, source, start); s != LSP_OK) return s;
+    if (source.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;
+    // The local extra fields travel along, except the zip64 field, which is made afresh.
+    unsigned char h[kLocalHeaderSize];
+    if (!readAt(sourceFd, h, sizeof h, source.localOffset)) return LSP_E_UNEXPECTED_EOF;
+    std::string localExtra(get16(h + 28), '\0');
+    if (!localExtra.empty() &&
+        !readAt(sourceFd, localExtra.data(), localExtra.size(), source.localOffset + kLocalHeaderSize + get16(h + 26)))
+        return LSP_E_UNEXPECTED_EOF;
+    localExtra = withoutExtra(localExtra, kExtraZip64);
+
+    ZipEntry e = source;
+    e.localOffset = offset();
+    e.deleted = false;
+    const std::string header = localHeader(e, localExtra);
+    if (const auto s = put(header.data(), header.size()); s != LSP_OK) return s;
+
+    static std::vector<unsigned char> chunk(kBufferSize);
+    std::uint64_t left = source.packedSize, at = start;
+    while (left > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        if (!readAt(sourceFd, chunk.data(), n, at)) return LSP_E_UNEXPECTED_EOF;
+        if (const auto s = put(chunk.data(), n); s != LSP_OK) return s;
+        left -= n;
+        at += n;
+        done += n;
+        if (const auto s = progress.at(done); s != LSP_OK) return s;
+    }
+    if (e.flags & kFlagDescriptor) {
+        std::string d;
+        add32(d, kDescriptorSig);
+        add32(d, e.crc);
+        if (e.packedSize >= kMax32 || e.unpackedSize >= kMax32) {
+            add64(d, e.packedSize);
+            add64(d, e.unpackedSize);
+        } else {
+            add32(d, static_cast<std::uint32_t>(e.packedSize));
+            add32(d, static_cast<std::uint32_t>(e.unpackedSize));
+        }
+        if (const auto s = put(d.data(), d.size()); s != LSP_OK) return s;
+    }
+    entries_.push_back(std::move(e));
+    index(entries_.size() - 1);
+    return error_;
+}
+
+std::int16_t ArchiveWriter::finish() {
+    const std::uint64_t cdStart = offset();
+    std::uint64_t count = 0;
+    for (const auto& e : entries_) {
+        if (e.deleted) continue;
+        ++count;
+        std::string z64;
+        const bool bigU = e.unpackedSize >= kMax32, bigP = e.packedSize >= kMax32, bigO = e.localOffset >= kMax32;
+        if (bigU || bigP || bigO) {
+            add16(z64, kExtraZip64);
+            add16(z64, static_cast<std::uint16_t>(8 * (bigU + bigP + bigO)));
+            if (bigU) add64(z64, e.unpackedSize);
+            if (bigP) add64(z64, e.packedSize);
+            if (bigO) add64(z64, e.localOffset);
+        }
+        std::string extra = z64 + e.extra;
+        if (extra.size() > 0xffff) extra = z64;
+        std::string h;
+        add32(h, kCentralSig);
+        add16(h, e.madeBy);
+        add16(h, z64.empty() ? e.versionNeeded : std::max<std::uint16_t>(e.versionNeeded, 45));
+        add16(h, e.flags);
+        add16(h, e.method);
+        add16(h, e.dosTime);
+        add16(h, e.dosDate);
+        add32(h, e.crc);
+        add32(h, bigP ? 0xffffffffu : static_cast<std::uint32_t>(e.packedSize));
+        add32(h, bigU ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
+        add16(h, static_cast<std::uint16_t>(e.zipName.size()));
+        add16(h, static_cast<std::uint16_t>(extra.size()));
+        add16(h, static_cast<std::uint16_t>(e.comment.size()));
+        add16(h, 0);
+        add16(h, e.internalAttr);
+        add32(h, e.externalAttr);
+        add32(h, bigO ? 0xffffffffu : static_cast<std::uint32_t>(e.localOffset));
+        h += e.zipName;
+        h += extra;
+        h += e.comment;
+        if (const auto s = put(h.data(), h.size()); s != LSP_OK) return s;
+    }
+    const std::uint64_t cdEnd = offset();
+    const std::uint64_t cdSize = cdEnd - cdStart;
+    std::string tail;
+    const bool zip64 = count >= 0xffff || cdStart >= kMax32 || cdSize >= kMax32;
+    if (zip64) {
+        add32(tail, kZip64EndSig);
+        add64(tail, kZip64EndSize - 12);
+        add16(tail, kMadeByUnix);
+        add16(tail, 45);
+        add32(tail, 0);
+        add32(tail, 0);
+        add64(tail, count);
+        add64(tail, count);
+        add64(tail, cdSize);
+        add64(tail, cdStart);
+        add32(tail, kZip64LocatorSig);
+        add32(tail, 0);
+        add64(tail, cdEnd);
+        add32(tail, 1);
+    }
+    add32(tail, kEndSig);
+    add16(tail, 0);
+    add16(tail, 0);
+    add16(tail, zip64 ? 0xffff : static_cast<std::uint16_t>(count));
+    add16(tail, zip64 ? 0xffff : static_cast<std::uint16_t>(count));
+    add32(tail, cdSize >= kMax32 ? 0xffffffffu : static_cast<std::uint32_t>(cdSize));
+    add32(tail, cdStart >= kMax32 ? 0xffffffffu : static_cast<std::uint32_t>(cdStart));
+    add16(tail, 0);
+    if (const auto s = put(tail.data(), tail.size()); s != LSP_OK) return s;
+    if (const auto s = flush(); s != LSP_OK) return s;
+    if (::fdatasync(fd_) != 0) return error_ = writeFailure(errno);
+    return LSP_OK;
+}
+
+}  // namespace lsp

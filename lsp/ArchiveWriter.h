@@ -1,0 +1,91 @@
+#pragma once
+
+// Writes a ZIP archive into a temporary file: new items from files, items copied packed
+// from another archive, and the directory at the end. Output goes through one large
+// buffer; headers are patched in the buffer (or in the file) once the data is known.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "lsp/Shared.h"
+#include "lsp/ZipFormat.h"
+
+namespace lsp {
+
+// What to pack and how.
+struct PackSpec {
+    std::string zipName;
+    std::string itemName;
+    std::string itemPath;
+    int level = 6;                 // 0 stores
+    std::uint8_t method = 2;       // 1, 2 or 9, as asked
+    std::uint8_t engine = 0;       // 0 standard, 1 fast, 2 maximum
+    std::uint8_t ownFlags = 0;     // kOwn* bits
+    std::uint8_t dosAttributes = 0;
+};
+
+// The file to pack: an open regular file, or the target of a link stored as a link.
+struct PackSource {
+    int fd = -1;
+    std::string linkTarget;
+    struct stat st {};
+};
+
+class ArchiveWriter {
+public:
+    ArchiveWriter() = default;
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+    ~ArchiveWriter();  // removes the temporary file unless it was committed
+
+    // Creates the temporary file in folder, named after the archive. 12 on failure.
+    std::int16_t create(const std::string& folder, const std::string& archiveName);
+    const std::string& tempPath() const { return tempPath_; }
+    int fd() const { return fd_; }
+    std::uint64_t offset() const { return base_ + fill_; }
+
+    std::vector<ZipEntry>& entries() { return entries_; }
+    // The live entry stored under zipName, or -1.
+    long find(const std::string& zipName) const;
+    void markDeleted(std::size_t index, bool deleted);
+    bool hasGaps() const { return gaps_; }
+
+    // Packs a file as a new entry. On failure (or -30) the caller rolls back.
+    std::int16_t addFile(const PackSource& source, const PackSpec& spec, Progress& progress);
+    // Copies an entry of another archive without unpacking it.
+    std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
+                           std::uint64_t& done);
+    // Forgets everything written from mark on and the entries added after entryCount.
+    std::int16_t rollback(std::uint64_t mark, std::size_t entryCount);
+
+    // Writes the central directory and end records and flushes the file to disk.
+    std::int16_t finish();
+    // Flushes buffered output (before reading the file back).
+    std::int16_t flush();
+    // The file now has another name (or is gone): do not remove it.
+    void release() { tempPath_.clear(); }
+
+private:
+    std::int16_t put(const void* data, std::size_t size);
+    unsigned char* space(std::size_t size);  // nullptr after a write failure
+    void commit(std::size_t size) { fill_ += size; }
+    std::int16_t patch(std::uint64_t at, const void* data, std::size_t size);
+    std::int16_t deflateInto(void* stream, const unsigned char* data, std::size_t size, int flush);
+    void index(std::size_t position);
+
+    int fd_ = -1;
+    std::string tempPath_;
+    std::vector<unsigned char> buffer_;
+    std::size_t fill_ = 0;
+    std::uint64_t base_ = 0;  // file offset of buffer_[0]
+    std::int16_t error_ = LSP_OK;
+    std::vector<ZipEntry> entries_;
+    std::unordered_map<std::string, std::size_t> byName_;
+    bool gaps_ = false;
+};
+
+}  // namespace lsp

@@ -1,0 +1,210 @@
+#include "lsp/Extract.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "lsp/EntryData.h"
+
+namespace lsp {
+
+namespace {
+
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& o) noexcept : fd(o.fd) { o.fd = -1; }
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            reset();
+            fd = o.fd;
+            o.fd = -1;
+        }
+        return *this;
+    }
+    ~Fd() { reset(); }
+    void reset() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t slash = path.find('/', start);
+        const std::string part = path.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        if (!part.empty() && part != ".") parts.push_back(part);
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return parts;
+}
+
+bool makeFolders(const std::string& path) {
+    std::string sofar;
+    for (const auto& part : splitPath(path)) {
+        sofar += "/" + part;
+        if (::mkdir(sofar.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    }
+    return true;
+}
+
+// A link stays inside the destination when, read from the link's own folder (depth
+// folders below the destination), it never climbs above the destination.
+bool linkStaysInside(const std::string& target, std::size_t depth) {
+    if (target.empty() || target.front() == '/') return false;
+    long level = static_cast<long>(depth);
+    for (const auto& part : splitPath(target)) {
+        level += part == ".." ? -1 : 1;
+        if (level < 0) return false;
+    }
+    return true;
+}
+
+// A free name beside the target for writing before the rename.
+Fd createTemporary(int dirFd, const std::string& name, std::string& tempName, bool forLink, const std::string& link) {
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempName = "." + name.substr(0, 200) + ".lsp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+        if (forLink) {
+            if (::symlinkat(link.c_str(), dirFd, tempName.c_str()) == 0) return Fd();
+            if (errno != EEXIST) break;
+            continue;
+        }
+        const int fd = ::openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) return Fd(fd);
+        if (errno != EEXIST) break;
+    }
+    tempName.clear();
+    return Fd();
+}
+
+}  // namespace
+
+std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::string& destination,
+                          const ExtractOptions& options, const LSP_HOST& host, Progress& progress) {
+    // An item path or name that climbs out is refused before anything is touched; an
+    // absolute path counts from the destination.
+    const std::vector<std::string> folders = options.usePaths ? splitPath(e.itemPath) : std::vector<std::string>();
+    for (const auto& part : folders)
+        if (part == "..") return LSP_E_STRUCTURE;
+    if (e.itemName.empty() || e.itemName == "." || e.itemName == ".." || e.itemName.find('/') != std::string::npos)
+        return LSP_E_STRUCTURE;
+    if (destination.empty()) return LSP_E_CREATE_OUTPUT;
+
+    Fd dir(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.fd < 0 && errno == ENOENT && options.createFolders) {
+        if (!makeFolders(destination)) return LSP_E_CREATE_FOLDER;
+        dir = Fd(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (dir.fd < 0) return LSP_E_CREATE_OUTPUT;
+    for (const auto& part : folders) {
+        int next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT) {
+            if (!options.createFolders) return LSP_E_CREATE_OUTPUT;
+            if (::mkdirat(dir.fd, part.c_str(), 0777) != 0 && errno != EEXIST) return LSP_E_CREATE_FOLDER;
+            next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
+        if (next < 0) return LSP_E_CREATE_OUTPUT;  // a link or a file where a folder should be
+        dir = Fd(next);
+    }
+
+    const std::string& name = e.itemName;
+    struct stat existing {};
+    const bool exists = ::fstatat(dir.fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode)) return LSP_E_CREATE_OUTPUT;
+        if (options.neverOverwrite) return LSP_ANSWERED_NO;
+        if (!options.alwaysOverwrite) {
+            std::string shown;
+            for (const auto& part : folders) shown += part + "/";
+            const int answer = askHost(host, options.quiet, "The file " + shown + name + " already exists.|Overwrite it?",
+                                       "Confirm Overwrite");
+            if (answer == LSP_ANSWER_CANCEL) return LSP_CANCELLED;
+            if (answer != LSP_ANSWER_YES) return LSP_ANSWERED_NO;
+        }
+    }
+
+    timespec times[2];
+    times[1].tv_sec = e.hasTime ? static_cast<time_t>(e.mtimeSeconds) : fromDos(e.dosDate, e.dosTime);
+    times[1].tv_nsec = e.hasTime ? static_cast<long>(e.mtimeNanos) : 0;
+    times[0] = times[1];
+
+    if (e.isLink()) {
+        std::string target;
+        const auto s = decodeEntry(
+            a.fd, a.directory.entriesEnd, e,
+            [&](const unsigned char* d, std::size_t n) -> std::int16_t {
+                if (target.size() + n > 4095) return LSP_E_STRUCTURE;
+                target.append(reinterpret_cast<const char*>(d), n);
+                return LSP_OK;
+            },
+            progress);
+        if (s != LSP_OK) return s;
+        if (target.find('\0') != std::string::npos || !linkStaysInside(target, folders.size()))
+            return LSP_E_CREATE_OUTPUT;
+        std::string temp;
+        createTemporary(dir.fd, name, temp, true, target);
+        if (temp.empty()) return LSP_E_CREATE_OUTPUT;
+        ::utimensat(dir.fd, temp.c_str(), times, AT_SYMLINK_NOFOLLOW);
+        if (::renameat(dir.fd, temp.c_str(), dir.fd, name.c_str()) != 0) {
+            ::unlinkat(dir.fd, temp.c_str(), 0);
+            return LSP_E_CREATE_OUTPUT;
+        }
+        return LSP_OK;
+    }
+
+    // A new file is written in place; one that replaces another goes through a new name.
+    std::string temp;
+    Fd out;
+    if (!exists) {
+        out = Fd(::openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (out.fd < 0 && errno != EEXIST) return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
+    }
+    if (out.fd < 0) {
+        out = createTemporary(dir.fd, name, temp, false, {});
+        if (out.fd < 0) return LSP_E_CREATE_OUTPUT;
+    }
+    const std::string& written = temp.empty() ? name : temp;
+
+    std::int16_t status = decodeEntry(
+        a.fd, a.directory.entriesEnd, e,
+        [&](const unsigned char* d, std::size_t n) -> std::int16_t {
+            while (n > 0) {
+                const ssize_t w = ::write(out.fd, d, n);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) return writeFailure(w < 0 ? errno : ENOSPC);
+                d += w;
+                n -= static_cast<std::size_t>(w);
+            }
+            return LSP_OK;
+        },
+        progress);
+    if (status == LSP_OK) {
+        if (e.hasOwn && (e.ownFlags & kOwnRetainMode) && e.unixMode()) ::fchmod(out.fd, e.unixMode() & 0777);
+        ::futimens(out.fd, times);
+        const int fd = out.fd;
+        out.fd = -1;
+        if (::close(fd) != 0) status = writeFailure(errno);
+    }
+    out.reset();
+    if (status != LSP_OK) {
+        ::unlinkat(dir.fd, written.c_str(), 0);
+        return status;
+    }
+    if (!temp.empty() && ::renameat(dir.fd, temp.c_str(), dir.fd, name.c_str()) != 0) {
+        ::unlinkat(dir.fd, temp.c_str(), 0);
+        return LSP_E_CREATE_OUTPUT;
+    }
+    return LSP_OK;
+}
+
+}  // namespace lsp

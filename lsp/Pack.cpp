@@ -1,0 +1,375 @@
+// Entry points of the packing library, and the batch that stays open between pack calls.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+
+#include "lsp/ArchiveWriter.h"
+#include "lsp/Shared.h"
+#include "lsp/ZipDirectory.h"
+#include "lsp/lsp.h"
+
+namespace {
+
+using namespace lsp;
+
+// An archive being written: the temporary file that will take the archive's place.
+struct Session {
+    std::string archive;  // absolute path
+    ArchiveWriter writer;
+    bool existed = false;       // replaces a finished archive
+    mode_t archiveMode = 0;     // permissions of the archive it replaces
+};
+
+std::unique_ptr<Session> g_batch;
+std::string g_relativeBase;
+bool g_relativeOn = false;
+
+std::string folderOf(const std::string& absolute) {
+    const std::size_t slash = absolute.rfind('/');
+    return slash == 0 ? "/" : absolute.substr(0, slash);
+}
+
+std::string nameOf(const std::string& absolute) { return absolute.substr(absolute.rfind('/') + 1); }
+
+bool makeFolders(const std::string& path) {
+    std::string sofar;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        const std::size_t slash = path.find('/', start);
+        sofar = path.substr(0, slash);
+        if (!sofar.empty() && ::mkdir(sofar.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return true;
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Copies a finished temporary archive that lives on another file system next to the
+// archive, then renames it into place. A failure leaves the archive as it was.
+std::int16_t copyAcross(Session& s) {
+    ArchiveWriter sibling;
+    if (sibling.create(folderOf(s.archive), nameOf(s.archive)) != LSP_OK) return LSP_E_CREATE_TEMP;
+    std::vector<char> chunk(1 << 20);
+    off_t at = 0;
+    for (;;) {
+        const ssize_t n = ::pread(s.writer.fd(), chunk.data(), chunk.size(), at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return LSP_E_OPEN_TEMP;
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::pwrite(sibling.fd(), chunk.data() + done, static_cast<std::size_t>(n - done), at + done);
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return writeFailure(w < 0 ? errno : ENOSPC);
+            done += w;
+        }
+        at += n;
+    }
+    if (::fdatasync(sibling.fd()) != 0) return writeFailure(errno);
+    if (s.existed) ::fchmod(sibling.fd(), s.archiveMode);
+    if (::rename(sibling.tempPath().c_str(), s.archive.c_str()) != 0) return LSP_E_REPLACE_FAILED;
+    sibling.release();
+    return LSP_OK;
+}
+
+// Writes the directory, flushes, and puts the temporary file in the archive's place.
+// Statuses: write failures (20, 28) with the archive unchanged, or 17.
+std::int16_t commit(Session& s) {
+    ArchiveWriter* writer = &s.writer;
+    ArchiveWriter compact;
+    if (writer->hasGaps()) {
+        // Items replaced within the batch left dead data behind: copy the live ones.
+        if (const auto st = writer->flush(); st != LSP_OK) return st;
+        const std::uint64_t limit = writer->offset();
+        const std::string folder = folderOf(writer->tempPath());
+        if (compact.create(folder, nameOf(s.archive)) != LSP_OK) return LSP_E_CREATE_TEMP;
+        Progress none(packHost(), false, 0);
+        std::uint64_t done = 0;
+        for (const auto& e : writer->entries()) {
+            if (e.deleted) continue;
+            if (const auto st = compact.copyEntry(writer->fd(), limit, e, none, done); st != LSP_OK) return st;
+        }
+        writer = &compact;
+    }
+    if (const auto st = writer->finish(); st != LSP_OK) return st;
+    if (s.existed) ::fchmod(writer->fd(), s.archiveMode);
+    forgetArchive();
+    if (::rename(writer->tempPath().c_str(), s.archive.c_str()) != 0) {
+        if (errno != EXDEV) return LSP_E_REPLACE_FAILED;
+        if (const auto st = copyAcross(s); st != LSP_OK) return st;
+        // The temporary file in the other folder is removed with its writer.
+    } else {
+        writer->release();
+    }
+    syncFolder(folderOf(s.archive));
+    return LSP_OK;
+}
+
+std::int16_t completeOpenBatch() {
+    if (!g_batch) return LSP_OK;
+    std::unique_ptr<Session> s = std::move(g_batch);
+    return commit(*s);
+}
+
+std::int16_t completeHook(const std::string* archive) {
+    if (!g_batch || (archive && *archive != g_batch->archive)) return LSP_OK;
+    return completeOpenBatch();
+}
+
+// A batch still open when the process ends is completed then.
+struct CompleteAtExit {
+    ~CompleteAtExit() {
+        std::lock_guard lock(libraryLock());
+        completeOpenBatch();
+    }
+};
+
+// Starts writing the archive: a new temporary file, holding the items of the finished
+// archive (if there is one) except the one named by skip.
+std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive, const char* tempFolder,
+                         std::uint32_t flags, const OpenArchive* existing, const ZipEntry* skip) {
+    s = std::make_unique<Session>();
+    s->archive = archive;
+    const bool useTemp = (flags & LSP_PF_TEMP_FOLDER) && tempFolder && *tempFolder;
+    const std::string folder = useTemp ? absolutePath(tempFolder) : folderOf(archive);
+    if (!existing && !makeFolders(folderOf(archive))) return LSP_E_CREATE_TEMP;
+    if (const auto st = s->writer.create(folder, nameOf(archive)); st != LSP_OK) return st;
+    if (!existing) return LSP_OK;
+    s->existed = true;
+    struct stat st {};
+    s->archiveMode = ::fstat(existing->fd, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    std::uint64_t total = 0, done = 0;
+    for (const auto& e : existing->directory.entries) total += e.packedSize;
+    Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, total);
+    for (const auto& e : existing->directory.entries) {
+        if (skip && e.zipName == skip->zipName) continue;
+        if (const auto r = s->writer.copyEntry(existing->fd, existing->directory.entriesEnd, e, progress, done);
+            r != LSP_OK)
+            return r;
+    }
+    return LSP_OK;
+}
+
+struct Level {
+    int level;
+    std::uint8_t engine;
+};
+
+bool levelFor(std::uint16_t method, std::uint32_t flags, Level& out) {
+    switch (method) {
+        case LSP_METHOD_NORMAL: out = {3, 0}; return true;
+        case LSP_METHOD_STORED: out = {0, 0}; return true;
+        case LSP_METHOD_SUPERIOR:
+            out = (flags & LSP_PF_FAST) ? Level{1, 1} : (flags & LSP_PF_MAXIMUM) ? Level{9, 2} : Level{6, 0};
+            return true;
+        default: return false;
+    }
+}
+
+// The item path of a file in folder (absolute): empty without paths, relative to the
+// base when that is on and the folder lies below it, else absolute; always with "/".
+std::string itemPathFor(const std::string& folder, std::uint32_t flags) {
+    if (!(flags & LSP_PF_STORE_PATHS)) return {};
+    const std::string withSlash = folder == "/" ? "/" : folder + "/";
+    if (g_relativeOn && !(flags & LSP_PF_ABSOLUTE_PATHS)) {
+        const std::string base = g_relativeBase == "/" ? "/" : g_relativeBase + "/";
+        if (withSlash.compare(0, base.size(), base) == 0) return withSlash.substr(base.size());
+    }
+    return withSlash;
+}
+
+bool isWriteFailure(std::int16_t s) {
+    return s == LSP_E_DISK_FULL || s == LSP_E_WRITE || s == LSP_E_CREATE_TEMP || s == LSP_E_OPEN_TEMP ||
+           s == LSP_E_UNEXPECTED_EOF || s == LSP_E_HEADER;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint16_t LSP_P_VERSION(void) { return LSP_VERSION; }
+
+void LSP_PINIT_MP(const LSP_HOST* host) {
+    std::lock_guard lock(libraryLock());
+    packHost() = host ? *host : LSP_HOST{};
+}
+
+void LSP_RELATIVEPATH(const char* base, int on) {
+    std::lock_guard lock(libraryLock());
+    g_relativeOn = on != 0 && base && *base;
+    g_relativeBase = g_relativeOn ? absolutePath(base) : std::string();
+}
+
+int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, uint16_t method, uint32_t flags) {
+    std::lock_guard lock(libraryLock());
+    Level level{};
+    if (!file || !*file || !archive || !*archive || !levelFor(method, flags, level)) return LSP_E_BAD_COMMAND;
+    const std::string archivePath = absolutePath(archive);
+    if (g_batch && g_batch->archive != archivePath) {
+        if (const auto s = completeOpenBatch(); s != LSP_OK) return s;
+    }
+
+    // Name and path of the item.
+    const std::string filePath = absolutePath(file);
+    const std::string name = nameOf(filePath);
+    const std::string itemPath = itemPathFor(folderOf(filePath), flags);
+    if (name.empty() || name.size() > kMaxItemText || itemPath.size() > kMaxItemText) return LSP_E_BAD_COMMAND;
+
+    // The file itself: a regular file, or with the system flag a link as a link.
+    PackSource source;
+    if (::lstat(filePath.c_str(), &source.st) != 0) return LSP_E_OPEN_SOURCE;
+    struct FdGuard {
+        int& fd;
+        ~FdGuard() {
+            if (fd >= 0) ::close(fd);
+        }
+    } guard{source.fd};
+    std::uint8_t dos = LSP_ATTR_ARCHIVE;
+    if (S_ISLNK(source.st.st_mode) && (flags & LSP_PF_SYSTEM)) {
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(filePath.c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return LSP_E_OPEN_SOURCE;
+        target.resize(static_cast<std::size_t>(n));
+        source.linkTarget = target;
+        dos |= LSP_ATTR_SYSTEM;
+    } else {
+        source.fd = ::open(filePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (source.fd < 0 || ::fstat(source.fd, &source.st) != 0 || !S_ISREG(source.st.st_mode))
+            return LSP_E_OPEN_SOURCE;
+    }
+    if ((flags & LSP_PF_READ_ONLY) && !(source.st.st_mode & S_IWUSR)) dos |= LSP_ATTR_READ_ONLY;
+    if ((flags & LSP_PF_HIDDEN) && name.front() == '.') dos |= LSP_ATTR_HIDDEN;
+
+    // Packing the archive into itself (or into its own temporary file) does nothing.
+    struct stat archiveStat {};
+    const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
+    if (source.fd >= 0) {
+        struct stat tempStat {};
+        if ((archiveExists && archiveStat.st_dev == source.st.st_dev && archiveStat.st_ino == source.st.st_ino) ||
+            (g_batch && ::fstat(g_batch->writer.fd(), &tempStat) == 0 && tempStat.st_dev == source.st.st_dev &&
+             tempStat.st_ino == source.st.st_ino))
+            return LSP_SAME_ARCHIVE;
+    }
+
+    PackSpec spec;
+    spec.itemName = name;
+    spec.itemPath = itemPath;
+    spec.zipName = (!itemPath.empty() && itemPath.front() == '/' ? itemPath.substr(1) : itemPath) + name;
+    spec.level = level.level;
+    spec.method = static_cast<std::uint8_t>(method);
+    spec.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
+    spec.ownFlags = static_cast<std::uint8_t>((!itemPath.empty() && itemPath.front() == '/' ? kOwnAbsolutePath : 0) |
+                                              ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) |
+                                              (source.fd < 0 ? kOwnLink : 0));
+    spec.dosAttributes = dos;
+
+    // Is there an item of that name and path already, and may it be replaced?
+    std::shared_ptr<const OpenArchive> existing;
+    const ZipEntry* existingEntry = nullptr;
+    long batchIndex = -1;
+    if (g_batch) {
+        batchIndex = g_batch->writer.find(spec.zipName);
+    } else if (archiveExists) {
+        std::int16_t status = LSP_OK;
+        std::string why;
+        existing = openArchive(archivePath, status, why);
+        if (!existing) return status;
+        for (const auto& e : existing->directory.entries)
+            if (e.zipName == spec.zipName) existingEntry = &e;
+    }
+    const bool replacing = batchIndex >= 0 || existingEntry;
+    if (replacing) {
+        if (flags & LSP_PF_PROMPT) {
+            if ((flags & LSP_PF_QUIET) || !packHost().ask) return LSP_ITEM_EXISTS;
+            const int answer = askHost(packHost(), false, itemPath + name + " already exists in the archive.|Replace it?",
+                                       "Item Exists");
+            if (answer == LSP_ANSWER_CANCEL) return LSP_CANCELLED;
+            if (answer != LSP_ANSWER_YES) return LSP_ANSWERED_NO;
+        } else if (!(flags & LSP_PF_UPDATE)) {
+            return LSP_ITEM_EXISTS;
+        }
+    }
+    const auto failed = [&](std::int16_t s) {
+        return replacing && isWriteFailure(s) ? static_cast<std::int16_t>(LSP_E_UPDATE_RESTORED) : s;
+    };
+
+    std::unique_ptr<Session> fresh;
+    Session* session = g_batch.get();
+    if (!session) {
+        if (const auto s = openSession(fresh, archivePath, tempFolder, flags, existing.get(), existingEntry);
+            s != LSP_OK)
+            return failed(s);
+        session = fresh.get();
+    }
+    ArchiveWriter& w = session->writer;
+    const std::uint64_t mark = w.offset();
+    const std::size_t count = w.entries().size();
+    if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), true);
+    Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
+    if (const auto s = w.addFile(source, spec, progress); s != LSP_OK) {
+        // The item is abandoned: the archive stays as it was before it.
+        w.rollback(mark, count);
+        if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), false);
+        return failed(s);
+    }
+
+    if (fresh) {
+        if (flags & LSP_PF_BATCH) {
+            g_batch = std::move(fresh);
+            static CompleteAtExit atExit;
+            setBatchCompleter(&completeHook);
+            return LSP_OK;
+        }
+        return failed(commit(*fresh));
+    }
+    if (!(flags & LSP_PF_BATCH)) return failed(completeOpenBatch());
+    return LSP_OK;
+}
+
+int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,
+                       uint32_t flags) {
+    std::lock_guard lock(libraryLock());
+    if (!itemName || !*itemName || !archive || !*archive) return LSP_E_BAD_COMMAND;
+    const std::string archivePath = absolutePath(archive);
+    if (const auto s = completeOpenBatch(); s != LSP_OK) return s;
+    std::int16_t status = LSP_OK;
+    std::string why;
+    const auto existing = openArchive(archivePath, status, why);
+    if (!existing) return status;
+    const ZipEntry* victim = existing->directory.find(itemPath ? itemPath : "", itemName);
+    if (!victim) return LSP_E_NOT_FOUND;
+
+    auto s = std::make_unique<Session>();
+    s->archive = archivePath;
+    s->existed = true;
+    struct stat st {};
+    s->archiveMode = ::fstat(existing->fd, &st) == 0 ? (st.st_mode & 07777) : 0644;
+    const bool useTemp = (flags & LSP_PF_TEMP_FOLDER) && tempFolder && *tempFolder;
+    if (s->writer.create(useTemp ? absolutePath(tempFolder) : folderOf(archivePath), nameOf(archivePath)) != LSP_OK)
+        return LSP_E_DELETE_RESTORED;
+    std::uint64_t total = 0, done = 0;
+    for (const auto& e : existing->directory.entries) total += e.packedSize;
+    Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, total);
+    for (const auto& e : existing->directory.entries) {
+        if (&e == victim) continue;
+        const auto r = s->writer.copyEntry(existing->fd, existing->directory.entriesEnd, e, progress, done);
+        if (r == LSP_CANCELLED) return r;
+        if (r != LSP_OK) return LSP_E_DELETE_RESTORED;
+    }
+    const auto r = commit(*s);
+    return r == LSP_OK || r == LSP_E_REPLACE_FAILED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
+}
+
+}  // extern "C"

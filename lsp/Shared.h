@@ -1,0 +1,59 @@
+#pragma once
+
+// State and helpers shared by the packing and the unpacking library: the one lock, the
+// host callbacks, the hand-over of an open batch, progress reporting and paths.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "lsp/lsp.h"
+
+namespace lsp {
+
+// Serialises every entry point of both libraries (the batch is shared state).
+std::recursive_mutex& libraryLock();
+
+// Callbacks given to LSP_PINIT_MP (packing) and LSP_UINIT_MP (unpacking).
+LSP_HOST& packHost();
+LSP_HOST& unpackHost();
+
+// The packing library installs this when it opens a batch so that unpack-side calls can
+// complete it first. Completes the batch when it writes `archive` (or any batch when
+// archive is null) and returns its status; 0 when no such batch is open.
+using BatchCompleter = std::int16_t (*)(const std::string* archive);
+void setBatchCompleter(BatchCompleter completer);
+std::int16_t completeBatch(const std::string* archive);
+
+// Progress of one item through the host: percent, event pump and stop requests, at
+// least every 1% or 64 KiB. Inactive without the pump flag or a host.
+class Progress {
+public:
+    Progress(const LSP_HOST& host, bool enabled, std::uint64_t total);
+    // done bytes of total; LSP_CANCELLED when the host asks to stop.
+    std::int16_t at(std::uint64_t done);
+    void finish();
+
+private:
+    const LSP_HOST& host_;
+    bool enabled_;
+    std::uint64_t total_;
+    std::uint64_t lastBytes_ = 0;
+    int lastPercent_ = -1;
+};
+
+// Asks a Yes/No/Cancel question through the host; LSP_ANSWER_NO when it cannot be asked.
+int askHost(const LSP_HOST& host, bool quiet, const std::string& question, const std::string& title);
+
+// An absolute, lexically normalised path ("." and ".." resolved, no trailing "/" except
+// for the root). Relative paths are taken from the process's working folder.
+std::string absolutePath(std::string_view path);
+
+// Status of a failed write: disk full (20) or any other write failure (28).
+std::int16_t writeFailure(int err);
+
+// Copies text into a C buffer of 255 characters and the NUL (nothing for a null buffer).
+void fillBuffer(char* buffer, std::string_view text);
+
+}  // namespace lsp

@@ -1,0 +1,228 @@
+#include "lsp/ZipDirectory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "lsp/lsp.h"
+
+namespace lsp {
+
+const ZipEntry* Directory::find(std::string_view path, std::string_view name) const {
+    auto it = index.find(itemKey(path, name));
+    if (it == index.end()) {
+        const std::string other = !path.empty() && path.front() == '/' ? std::string(path.substr(1))
+                                                                       : "/" + std::string(path);
+        it = index.find(itemKey(other, name));
+        if (it == index.end()) return nullptr;
+    }
+    return &entries[it->second];
+}
+
+namespace {
+
+constexpr std::uint64_t kMaxDirectoryBytes = 1ull << 30;
+
+bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
+    auto p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+std::int16_t fail(std::string& why, const char* text, std::int16_t status) {
+    why = text;
+    return status;
+}
+
+// A file that starts like a ZIP archive but has no end record was cut short.
+std::int16_t missingEnd(int fd, std::uint64_t fileSize, std::string& why) {
+    unsigned char sig[4];
+    if (fileSize == 0) return fail(why, "The archive file is empty", LSP_E_UNEXPECTED_EOF);
+    if (fileSize >= 4 && readAt(fd, sig, 4, 0) && get32(sig) == kLocalSig)
+        return fail(why, "The archive ends before its directory (truncated)", LSP_E_UNEXPECTED_EOF);
+    return fail(why, "Not a ZIP archive: no end of central directory record", LSP_E_STRUCTURE);
+}
+
+}  // namespace
+
+std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::string& why) {
+    out = Directory{};
+    if (fileSize < kEndSize) return missingEnd(fd, fileSize, why);
+
+    // The end record lies within the last 64 KiB + 22 bytes (its comment is at most 65535).
+    const std::uint64_t tailSize = fileSize < kEndSize + 65535 ? fileSize : kEndSize + 65535;
+    const std::uint64_t tailStart = fileSize - tailSize;
+    std::vector<unsigned char> tail(tailSize);
+    if (!readAt(fd, tail.data(), tail.size(), tailStart)) return fail(why, "Cannot read the archive", LSP_E_OPEN_ARCHIVE);
+    std::int64_t found = -1;
+    for (std::int64_t pos = static_cast<std::int64_t>(tailSize - kEndSize); pos >= 0; --pos) {
+        const unsigned char* p = tail.data() + pos;
+        if (get32(p) == kEndSig && static_cast<std::uint64_t>(pos) + kEndSize + get16(p + 20) <= tailSize) {
+            found = pos;
+            break;
+        }
+    }
+    if (found < 0) return missingEnd(fd, fileSize, why);
+    const unsigned char* end = tail.data() + found;
+    const std::uint64_t endOffset = tailStart + static_cast<std::uint64_t>(found);
+
+    std::uint64_t count = get16(end + 10);
+    std::uint64_t cdSize = get32(end + 12);
+    std::uint64_t cdOffset = get32(end + 16);
+    std::uint64_t cdEnd = endOffset;  // the central directory ends where the next record starts
+    const std::uint16_t disk = get16(end + 4);
+    const std::uint16_t cdDisk = get16(end + 6);
+
+    bool zip64 = false;
+    if (endOffset >= kZip64LocatorSize) {
+        unsigned char loc[kZip64LocatorSize];
+        if (readAt(fd, loc, sizeof loc, endOffset - kZip64LocatorSize) && get32(loc) == kZip64LocatorSig) {
+            zip64 = true;
+            const std::uint64_t z64Offset = get64(loc + 8);
+            if (get32(loc + 4) != 0 || get32(loc + 16) > 1) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+            if (z64Offset > endOffset - kZip64LocatorSize ||
+                endOffset - kZip64LocatorSize - z64Offset < kZip64EndSize)
+                return fail(why, "Zip64 end record outside the archive", LSP_E_STRUCTURE);
+            unsigned char z[kZip64EndSize];
+            if (!readAt(fd, z, sizeof z, z64Offset) || get32(z) != kZip64EndSig)
+                return fail(why, "Zip64 end record damaged", LSP_E_STRUCTURE);
+            if (get32(z + 16) != 0 || get32(z + 20) != 0) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+            count = get64(z + 32);
+            cdSize = get64(z + 40);
+            cdOffset = get64(z + 48);
+            cdEnd = z64Offset;
+        }
+    }
+    if (!zip64 && (disk != 0 || cdDisk != 0)) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+    if (cdSize > cdEnd) return fail(why, "Central directory larger than the archive", LSP_E_STRUCTURE);
+    if (cdSize > kMaxDirectoryBytes) return fail(why, "Central directory too large", LSP_E_MEMORY);
+    const std::uint64_t cdStart = cdEnd - cdSize;
+    // Data in front of the archive proper (a self-extracting stub) moves every offset.
+    if (cdOffset > cdStart) return fail(why, "Central directory offset beyond its place", LSP_E_STRUCTURE);
+    const std::uint64_t shift = cdStart - cdOffset;
+    if (count > cdSize / kCentralHeaderSize) return fail(why, "More entries than the directory can hold", LSP_E_STRUCTURE);
+
+    std::vector<unsigned char> cd(cdSize);
+    if (cdSize && !readAt(fd, cd.data(), cd.size(), cdStart))
+        return fail(why, "Cannot read the central directory", LSP_E_UNEXPECTED_EOF);
+
+    out.entries.reserve(count);
+    out.index.reserve(count);
+    std::size_t pos = 0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (pos + kCentralHeaderSize > cd.size()) return fail(why, "Central directory cut short", LSP_E_STRUCTURE);
+        const unsigned char* p = cd.data() + pos;
+        if (get32(p) != kCentralSig) return fail(why, "Central directory entry damaged", LSP_E_STRUCTURE);
+        const std::size_t nameLen = get16(p + 28), extraLen = get16(p + 30), commentLen = get16(p + 32);
+        if (pos + kCentralHeaderSize + nameLen + extraLen + commentLen > cd.size())
+            return fail(why, "Central directory entry runs past the directory", LSP_E_STRUCTURE);
+        ZipEntry e;
+        e.madeBy = get16(p + 4);
+        e.versionNeeded = get16(p + 6);
+        e.flags = get16(p + 8);
+        e.method = get16(p + 10);
+        e.dosTime = get16(p + 12);
+        e.dosDate = get16(p + 14);
+        e.crc = get32(p + 16);
+        e.packedSize = get32(p + 20);
+        e.unpackedSize = get32(p + 24);
+        const std::uint16_t startDisk = get16(p + 34);
+        e.internalAttr = get16(p + 36);
+        e.externalAttr = get32(p + 38);
+        e.localOffset = get32(p + 42);
+        const char* text = reinterpret_cast<const char*>(p + kCentralHeaderSize);
+        e.zipName.assign(text, nameLen);
+        const std::string_view rawExtra(text + nameLen, extraLen);
+        e.comment.assign(text + nameLen + extraLen, commentLen);
+
+        // Sizes and offset that do not fit 32 bits come from the zip64 field, in this order.
+        const bool needUnpacked = e.unpackedSize == 0xffffffffu, needPacked = e.packedSize == 0xffffffffu,
+                   needOffset = e.localOffset == 0xffffffffu;
+        if (needUnpacked || needPacked || needOffset) {
+            bool done = false;
+            std::size_t x = 0;
+            while (x + 4 <= rawExtra.size() && !done) {
+                auto q = reinterpret_cast<const unsigned char*>(rawExtra.data()) + x;
+                const std::size_t size = get16(q + 2);
+                if (x + 4 + size > rawExtra.size()) break;
+                if (get16(q) == kExtraZip64) {
+                    const std::size_t want = 8u * (needUnpacked + needPacked + needOffset);
+                    if (size < want) break;
+                    const unsigned char* v = q + 4;
+                    if (needUnpacked) e.unpackedSize = get64(v), v += 8;
+                    if (needPacked) e.packedSize = get64(v), v += 8;
+                    if (needOffset) e.localOffset = get64(v);
+                    done = true;
+                }
+                x += 4 + size;
+            }
+            if (!done) return fail(why, "Zip64 sizes missing", LSP_E_STRUCTURE);
+        }
+        if (startDisk != 0 && startDisk != 0xffff) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+        e.extra = withoutExtra(rawExtra, kExtraZip64);
+        if (e.localOffset > cdStart - shift || cdStart - shift - e.localOffset < kLocalHeaderSize)
+            return fail(why, "Entry points outside the archive", LSP_E_STRUCTURE);
+        e.localOffset += shift;
+        if (!deriveItem(e)) return fail(why, "Entry name holds a NUL character", LSP_E_STRUCTURE);
+        if (!e.isFolder) out.index[itemKey(e.itemPath, e.itemName)] = out.entries.size();
+        out.entries.push_back(std::move(e));
+        pos += kCentralHeaderSize + nameLen + extraLen + commentLen;
+    }
+    out.entriesEnd = cdStart;
+    return LSP_OK;
+}
+
+OpenArchive::~OpenArchive() {
+    if (fd >= 0) ::close(fd);
+}
+
+namespace {
+std::shared_ptr<const OpenArchive> g_open;
+}
+
+std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int16_t& status, std::string& why) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        status = LSP_E_OPEN_ARCHIVE;
+        why = errno == ENOENT ? "The archive does not exist" : "The archive cannot be opened";
+        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) why = "The archive is not a regular file";
+        return nullptr;
+    }
+    const std::int64_t mtime = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    if (g_open && g_open->path == path && g_open->device == st.st_dev && g_open->inode == st.st_ino &&
+        g_open->size == static_cast<std::uint64_t>(st.st_size) && g_open->mtimeNanos == mtime) {
+        status = LSP_OK;
+        return g_open;
+    }
+    g_open.reset();
+    auto a = std::make_shared<OpenArchive>();
+    a->path = path;
+    a->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (a->fd < 0 || ::fstat(a->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        status = LSP_E_OPEN_ARCHIVE;
+        why = "The archive cannot be opened";
+        return nullptr;
+    }
+    a->size = static_cast<std::uint64_t>(st.st_size);
+    a->device = st.st_dev;
+    a->inode = st.st_ino;
+    a->mtimeNanos = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    status = readDirectory(a->fd, a->size, a->directory, why);
+    if (status != LSP_OK) return nullptr;
+    g_open = a;
+    return a;
+}
+
+void forgetArchive() { g_open.reset(); }
+
+}  // namespace lsp

@@ -1,0 +1,133 @@
+#include "lsp/ZipFormat.h"
+
+#include <sys/stat.h>
+
+namespace lsp {
+
+bool ZipEntry::isLink() const { return (unixMode() & S_IFMT) == S_IFLNK; }
+
+std::string itemKey(std::string_view path, std::string_view name) {
+    std::string key;
+    key.reserve(path.size() + name.size() + 1);
+    key.append(path);
+    key.push_back('\0');  // names never hold NUL, so the key is unambiguous
+    key.append(name);
+    return key;
+}
+
+namespace {
+
+// Calls f(id, data, size) for every well-formed field of an extra block.
+template <class F>
+void forEachExtra(std::string_view extra, F f) {
+    std::size_t pos = 0;
+    while (pos + 4 <= extra.size()) {
+        auto p = reinterpret_cast<const unsigned char*>(extra.data()) + pos;
+        const std::uint16_t id = get16(p);
+        const std::uint16_t size = get16(p + 2);
+        if (pos + 4 + size > extra.size()) return;
+        f(id, p + 4, size);
+        pos += 4u + size;
+    }
+}
+
+}  // namespace
+
+bool deriveItem(ZipEntry& e) {
+    if (e.zipName.find('\0') != std::string::npos) return false;
+    forEachExtra(e.extra, [&](std::uint16_t id, const unsigned char* d, std::uint16_t size) {
+        if (id == kExtraOwn && size >= 16 && d[0] == 1) {
+            e.hasOwn = true;
+            e.ownMethod = d[1];
+            e.ownEngine = d[2];
+            e.ownFlags = d[3];
+            e.mtimeSeconds = static_cast<std::int64_t>(get64(d + 4));
+            e.mtimeNanos = get32(d + 12) % 1000000000u;
+            e.hasTime = true;
+        } else if (id == kExtraTime && size >= 5 && (d[0] & 1) && !e.hasOwn) {
+            e.mtimeSeconds = static_cast<std::int32_t>(get32(d + 1));
+            e.mtimeNanos = 0;
+            e.hasTime = true;
+        }
+    });
+    if (!e.zipName.empty() && e.zipName.back() == '/') {
+        e.isFolder = true;
+        return true;
+    }
+    const std::size_t slash = e.zipName.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : e.zipName.substr(0, slash + 1);
+    e.itemName = slash == std::string::npos ? e.zipName : e.zipName.substr(slash + 1);
+    e.itemPath = (e.hasOwn && (e.ownFlags & kOwnAbsolutePath)) ? "/" + folder : folder;
+    e.tooLong = e.itemName.size() > kMaxItemText || e.itemPath.size() > kMaxItemText;
+    return true;
+}
+
+std::string timeExtra(std::int64_t mtime) {
+    if (mtime < INT32_MIN || mtime > INT32_MAX) return {};
+    std::string s;
+    add16(s, kExtraTime);
+    add16(s, 5);
+    s.push_back(1);
+    add32(s, static_cast<std::uint32_t>(static_cast<std::int32_t>(mtime)));
+    return s;
+}
+
+std::string ownExtra(std::uint8_t method, std::uint8_t engine, std::uint8_t flags, std::int64_t seconds,
+                     std::uint32_t nanos) {
+    std::string s;
+    add16(s, kExtraOwn);
+    add16(s, 16);
+    s.push_back(1);
+    s.push_back(static_cast<char>(method));
+    s.push_back(static_cast<char>(engine));
+    s.push_back(static_cast<char>(flags));
+    add64(s, static_cast<std::uint64_t>(seconds));
+    add32(s, nanos);
+    return s;
+}
+
+std::string withoutExtra(std::string_view extra, std::uint16_t id) {
+    std::string out;
+    forEachExtra(extra, [&](std::uint16_t fid, const unsigned char* d, std::uint16_t size) {
+        if (fid == id) return;
+        add16(out, fid);
+        add16(out, size);
+        out.append(reinterpret_cast<const char*>(d), size);
+    });
+    return out;
+}
+
+void dosDateTime(std::time_t t, std::uint16_t& dosDate, std::uint16_t& dosTime) {
+    std::tm tm{};
+    if (!localtime_r(&t, &tm) || tm.tm_year < 80) {
+        dosDate = (1 << 5) | 1;  // 1 January 1980
+        dosTime = 0;
+        return;
+    }
+    if (tm.tm_year > 207) {
+        dosDate = static_cast<std::uint16_t>((127 << 9) | (12 << 5) | 31);
+        dosTime = static_cast<std::uint16_t>((23 << 11) | (59 << 5) | 29);
+        return;
+    }
+    dosDate = static_cast<std::uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+    dosTime = static_cast<std::uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+}
+
+std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime) {
+    std::tm tm{};
+    tm.tm_year = 80 + (dosDate >> 9);
+    tm.tm_mon = ((dosDate >> 5) & 15) - 1;
+    tm.tm_mday = dosDate & 31;
+    tm.tm_hour = dosTime >> 11;
+    tm.tm_min = (dosTime >> 5) & 63;
+    tm.tm_sec = (dosTime & 31) * 2;
+    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59) {
+        tm = std::tm{};
+        tm.tm_year = 80;
+        tm.tm_mday = 1;
+    }
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+}  // namespace lsp

@@ -1,0 +1,137 @@
+#pragma once
+
+// ZIP structures as this library writes and reads them: field helpers, the parsed form
+// of one directory entry, extra fields and the item name/path of an entry.
+
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace lsp {
+
+constexpr std::uint32_t kLocalSig = 0x04034b50;
+constexpr std::uint32_t kCentralSig = 0x02014b50;
+constexpr std::uint32_t kEndSig = 0x06054b50;
+constexpr std::uint32_t kZip64EndSig = 0x06064b50;
+constexpr std::uint32_t kZip64LocatorSig = 0x07064b50;
+constexpr std::uint32_t kDescriptorSig = 0x08074b50;
+
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kCentralHeaderSize = 46;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kZip64EndSize = 56;
+constexpr std::size_t kZip64LocatorSize = 20;
+
+constexpr std::uint16_t kExtraZip64 = 0x0001;
+constexpr std::uint16_t kExtraTime = 0x5455;  // extended timestamp, read by unzip
+constexpr std::uint16_t kExtraOwn = 0x4c51;   // ours: method, engine, flags, exact time
+
+constexpr std::uint16_t kFlagEncrypted = 0x0001;
+constexpr std::uint16_t kFlagDescriptor = 0x0008;
+constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+
+constexpr std::uint16_t kMadeByUnix = 0x033f;  // Unix, format 6.3
+
+// Flags of our own extra field.
+constexpr std::uint8_t kOwnAbsolutePath = 0x01;
+constexpr std::uint8_t kOwnRetainMode = 0x02;
+constexpr std::uint8_t kOwnLink = 0x04;
+
+constexpr std::size_t kMaxItemText = 255;  // name or path in the item record
+
+inline std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t get64(const unsigned char* p) {
+    return static_cast<std::uint64_t>(get32(p)) | (static_cast<std::uint64_t>(get32(p + 4)) << 32);
+}
+inline void put16(unsigned char* p, std::uint16_t v) {
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+inline void put32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+inline void put64(unsigned char* p, std::uint64_t v) {
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// Appends little-endian fields to a byte string.
+inline void add16(std::string& s, std::uint16_t v) {
+    unsigned char b[2];
+    put16(b, v);
+    s.append(reinterpret_cast<char*>(b), 2);
+}
+inline void add32(std::string& s, std::uint32_t v) {
+    unsigned char b[4];
+    put32(b, v);
+    s.append(reinterpret_cast<char*>(b), 4);
+}
+inline void add64(std::string& s, std::uint64_t v) {
+    unsigned char b[8];
+    put64(b, v);
+    s.append(reinterpret_cast<char*>(b), 8);
+}
+
+// One entry of the central directory, with what this library derives from it.
+struct ZipEntry {
+    std::string zipName;  // as stored (no NUL inside)
+    std::string itemName;
+    std::string itemPath;  // with trailing "/", or empty
+    std::string extra;     // central extra fields without the zip64 field
+    std::string comment;
+    std::uint16_t madeBy = kMadeByUnix;
+    std::uint16_t versionNeeded = 20;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;  // ZIP method: 0 stored, 8 deflate
+    std::uint16_t dosTime = 0;
+    std::uint16_t dosDate = 0;
+    std::uint32_t crc = 0;
+    std::uint64_t packedSize = 0;
+    std::uint64_t unpackedSize = 0;
+    std::uint64_t localOffset = 0;
+    std::uint16_t internalAttr = 0;
+    std::uint32_t externalAttr = 0;
+
+    // Derived while reading.
+    bool isFolder = false;     // name ends with "/": not an item
+    bool tooLong = false;      // name or path does not fit the item record
+    bool hasOwn = false;       // our extra field present
+    std::uint8_t ownMethod = 0;
+    std::uint8_t ownEngine = 0;  // 0 standard, 1 fast, 2 maximum
+    std::uint8_t ownFlags = 0;
+    bool hasTime = false;        // exact or extended time known
+    std::int64_t mtimeSeconds = 0;
+    std::uint32_t mtimeNanos = 0;
+
+    bool deleted = false;  // writer only: replaced within an open batch
+
+    std::uint32_t unixMode() const { return (madeBy >> 8) == 3 ? externalAttr >> 16 : 0; }
+    bool isLink() const;
+};
+
+// The key under which an item is found: its path and name as listed.
+std::string itemKey(std::string_view path, std::string_view name);
+
+// Splits the stored name into item name and path and reads the extra fields we know.
+// Returns false when the name is unusable (contains NUL).
+bool deriveItem(ZipEntry& e);
+
+// Builds the extra fields this library writes.
+std::string timeExtra(std::int64_t mtime);  // extended timestamp, modification time only
+std::string ownExtra(std::uint8_t method, std::uint8_t engine, std::uint8_t flags, std::int64_t seconds,
+                     std::uint32_t nanos);
+// Removes the fields with the given id from an extra block (malformed tails are dropped).
+std::string withoutExtra(std::string_view extra, std::uint16_t id);
+
+// MS-DOS date and time words of a moment, local time, clamped to 1980-2107.
+void dosDateTime(std::time_t t, std::uint16_t& dosDate, std::uint16_t& dosTime);
+// The moment of MS-DOS words (local time); 1980-01-01 for invalid words.
+std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime);
+
+}  // namespace lsp
