@@ -11,7 +11,9 @@ DateTime Clock::now() const {
     return {localDateOf(s), localTimeOf(s, hundredths())};
 }
 
-std::time_t SystemClock::seconds() const { return std::time(nullptr); }
+std::time_t SystemClock::seconds() const {
+    return std::time(nullptr);
+}
 
 std::int64_t SystemClock::milliseconds() const {
     using namespace std::chrono;

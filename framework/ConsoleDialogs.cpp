@@ -42,6 +42,8 @@ int ConsoleDialogs::message(const MessageRequest& request) {
     return clampedDefault(request);
 }
 
-void ConsoleDialogs::beep() { out_ << '\a' << std::flush; }
+void ConsoleDialogs::beep() {
+    out_ << '\a' << std::flush;
+}
 
 }  // namespace quillet

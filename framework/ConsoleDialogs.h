@@ -15,7 +15,7 @@ namespace quillet {
 // character.
 class ConsoleDialogs : public Dialogs {
 public:
-    ConsoleDialogs();                           // writes to std::cerr
+    ConsoleDialogs();                            // writes to std::cerr
     explicit ConsoleDialogs(std::ostream& out);  // tests
 
     using Dialogs::message;

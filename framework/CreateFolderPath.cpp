@@ -36,8 +36,7 @@ bool CreateFolderPath(std::string path, bool quiet, Dialogs& dialogs) {
     }
     if (level.empty()) lastCreated = ::mkdir(path.c_str(), 0777) == 0;  // the root alone
 
-    if (!lastCreated && !quiet)
-        dialogs.message("Cannot Create Directory : " + path, kTitle, Icon::Exclamation);
+    if (!lastCreated && !quiet) dialogs.message("Cannot Create Directory : " + path, kTitle, Icon::Exclamation);
     return true;
 }
 

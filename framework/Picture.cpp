@@ -61,6 +61,8 @@ std::string formatFixed(double value, int decimals) {
     return buf;
 }
 
-std::string formatRatio(double percent) { return formatFixed(percent, 2) + "%"; }
+std::string formatRatio(double percent) {
+    return formatFixed(percent, 2) + "%";
+}
 
 }  // namespace quillet

@@ -4,13 +4,23 @@
 
 namespace quillet {
 
-void ScriptedDialogs::answer(int button) { answers_.push_back({std::nullopt, button}); }
+void ScriptedDialogs::answer(int button) {
+    answers_.push_back({std::nullopt, button});
+}
 
-void ScriptedDialogs::expect(std::string textPart, int button) { answers_.push_back({std::move(textPart), button}); }
+void ScriptedDialogs::expect(std::string textPart, int button) {
+    answers_.push_back({std::move(textPart), button});
+}
 
-void ScriptedDialogs::queueFolder(std::optional<std::string> folder) { folders_.push_back(std::move(folder)); }
-void ScriptedDialogs::queueOpenFile(std::optional<std::string> file) { openFiles_.push_back(std::move(file)); }
-void ScriptedDialogs::queueSaveFile(std::optional<std::string> file) { saveFiles_.push_back(std::move(file)); }
+void ScriptedDialogs::queueFolder(std::optional<std::string> folder) {
+    folders_.push_back(std::move(folder));
+}
+void ScriptedDialogs::queueOpenFile(std::optional<std::string> file) {
+    openFiles_.push_back(std::move(file));
+}
+void ScriptedDialogs::queueSaveFile(std::optional<std::string> file) {
+    saveFiles_.push_back(std::move(file));
+}
 
 void ScriptedDialogs::problem(std::string text) {
     problems_.push_back(text);
@@ -49,8 +59,8 @@ void ScriptedDialogs::setWaitCursor(bool on) {
     }
 }
 
-std::optional<std::string> ScriptedDialogs::takeChooser(std::deque<std::optional<std::string>>& queue,
-                                                        ChooserCall call, const char* what) {
+std::optional<std::string> ScriptedDialogs::takeChooser(std::deque<std::optional<std::string>>& queue, ChooserCall call,
+                                                        const char* what) {
     choosers_.push_back(call);
     if (queue.empty()) {
         problem(std::string("unexpected ") + what + " \"" + call.title + "\"");

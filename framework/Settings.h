@@ -53,6 +53,8 @@ private:
 // sign, digits up to the first other character; 0 when there are none.
 std::int64_t wholeNumber(const std::string& text);
 // The low eight bits of a whole number, as a one-byte holder keeps it.
-inline std::uint8_t lowByte(std::int64_t value) { return static_cast<std::uint8_t>(value & 0xFF); }
+inline std::uint8_t lowByte(std::int64_t value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
 
 }  // namespace quillet

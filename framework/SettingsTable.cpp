@@ -66,7 +66,9 @@ bool equalNoCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::span<const SettingEntry> settingsTable() { return kTable; }
+std::span<const SettingEntry> settingsTable() {
+    return kTable;
+}
 
 const SettingEntry* findSetting(std::string_view section, std::string_view key) {
     for (const SettingEntry& e : kTable) {

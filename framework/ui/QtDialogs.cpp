@@ -14,11 +14,16 @@ namespace {
 
 QMessageBox::Icon qtIcon(Icon icon) {
     switch (icon) {
-        case Icon::Information: return QMessageBox::Information;
-        case Icon::Exclamation: return QMessageBox::Warning;
-        case Icon::Question: return QMessageBox::Question;
-        case Icon::Hand: return QMessageBox::Critical;
-        case Icon::None: break;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Exclamation:
+            return QMessageBox::Warning;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::Hand:
+            return QMessageBox::Critical;
+        case Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -86,7 +91,9 @@ int QtDialogs::message(const MessageRequest& request) {
     return static_cast<int>(added.size());  // closed some other way: as Escape
 }
 
-void QtDialogs::beep() { QApplication::beep(); }
+void QtDialogs::beep() {
+    QApplication::beep();
+}
 
 void QtDialogs::setWaitCursor(bool on) {
     if (on) {

@@ -12,7 +12,9 @@ namespace {
 
 using test::TempDir;
 
-bool isFolder(const std::string& path) { return std::filesystem::is_directory(path); }
+bool isFolder(const std::string& path) {
+    return std::filesystem::is_directory(path);
+}
 
 constexpr const char* kTitle = "Directory Creation Error";
 

@@ -48,9 +48,9 @@ TEST(Picture, RatiosHaveTwoDecimalsRoundedToNearest) {
     EXPECT_EQ(formatRatio(12.346), "12.35%");
     EXPECT_EQ(formatRatio(12.344), "12.34%");
     EXPECT_EQ(formatRatio(-12.346), "-12.35%");
-    EXPECT_EQ(formatRatio(0.125), "0.13%");    // an exact half goes away from zero
+    EXPECT_EQ(formatRatio(0.125), "0.13%");  // an exact half goes away from zero
     EXPECT_EQ(formatRatio(-0.125), "-0.13%");
-    EXPECT_EQ(formatRatio(-0.004), "0.00%");   // never "-0.00%"
+    EXPECT_EQ(formatRatio(-0.004), "0.00%");  // never "-0.00%"
     EXPECT_EQ(formatRatio(99.999), "100.00%");
     EXPECT_EQ(formatFixed(2.5, 0), "3");
     EXPECT_EQ(formatFixed(12.3456, 2), "12.35");

@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <QRegularExpression>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
@@ -126,11 +126,11 @@ TEST(QtDialogs, AccessKeysPressTheirButtons) {
 }
 
 TEST(QtDialogs, TextIsShownAsPlainText) {
-    const auto [answer, seen] = run({"<b>not bold</b> & more", "t", Icon::None, std::string(buttons::Ok), 1},
-                                    [](QMessageBox& box) {
-                                        EXPECT_EQ(box.textFormat(), Qt::PlainText);
-                                        click(box, "messageButton1");
-                                    });
+    const auto [answer, seen] =
+        run({"<b>not bold</b> & more", "t", Icon::None, std::string(buttons::Ok), 1}, [](QMessageBox& box) {
+            EXPECT_EQ(box.textFormat(), Qt::PlainText);
+            click(box, "messageButton1");
+        });
     EXPECT_EQ(seen.text, "<b>not bold</b> & more");
 }
 
@@ -141,9 +141,7 @@ TEST(QtDialogs, WaitCursorNestsAndIsReleased) {
         WaitCursor outer(dialogs);
         ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        {
-            WaitCursor inner(dialogs);
-        }
+        { WaitCursor inner(dialogs); }
         ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
         EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
         dialogs.setWaitCursor(true);  // left on: the destructor releases it
