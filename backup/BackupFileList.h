@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+// One selected file. FILENAME is the whole path (never cut), SIZE is 64-bit.
+struct BackupFileEntry {
+    std::string FILENAME;  // scanned folder + '/' + file name
+    std::int32_t ICON = 1; // 1 not yet packed, 2 packed, 3 failed
+    std::int64_t SIZE = 0;
+    std::string SORTNAME;  // FILENAME upper-cased: the final order
+    std::int32_t TIME = 0; // last-write time of day, hundredths since midnight plus one
+};
+
+// BackupFileList for a backup and PreviewFileList for a preview: the same entries, so a
+// preview and the backup that follows it select the same files in the same order.
+using BackupFileList = std::vector<BackupFileEntry>;
+
+// The FILENAME of the single entry left after a folder could not be entered.
+inline constexpr std::string_view PathNotFoundEntry = "<ERROR! Path Not Found>";
+
+// ASCII letters upper-cased, every other byte as it is (UTF-8 stays valid).
+std::string upperCased(std::string_view text);
+
+// Sorts by SORTNAME; paths that differ only in letter case keep FILENAME order, so the
+// order never depends on the order of finding.
+void sortBySortName(BackupFileList& list);
+
+// The list while the scan builds it, ordered by FILENAME (exact bytes) so that the
+// duplicate test of the include pass and the look-up of the exclude pass cost a
+// logarithm each, not a pass over the list: 100,000 files must not cost 10^10 steps.
+class FileSelection {
+public:
+    // Adds a file unless its path is there already (the first finding wins); true when added.
+    bool add(std::string filename, std::int64_t size, std::int32_t time);
+    // Removes the file of exactly this path; true when it was there.
+    bool remove(const std::string& filename);
+    bool contains(const std::string& filename) const { return files_.count(filename) != 0; }
+    std::size_t size() const { return files_.size(); }
+    void clear() { files_.clear(); }
+    // Hands the files over as list entries in FILENAME order and leaves the selection empty.
+    BackupFileList take();
+
+private:
+    struct Found {
+        std::int64_t size = 0;
+        std::int32_t time = 0;
+    };
+    std::map<std::string, Found, std::less<>> files_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+
+namespace quillet {
+
+class Dialogs;
+
+// The archives of one project as the console lists them: one listing entry per archive
+// file, in ascending name order, so entry i (from 1) is the archive numbered i.
+using BackupList = std::vector<DirEntry>;
+
+// The name of the archive while a backup is being packed, in the destination folder.
+inline constexpr const char* TemporaryArchiveName = "QLTTemp.___";
+
+// "PREF" + number as four digits + ".LSP" (more digits past 9999).
+std::string archiveFileName(const std::string& prefix, int number);
+
+struct RotationRequest {
+    std::string destination;  // the project's destination folder
+    std::string prefix;       // the project's prefix
+    int maxBackups = 0;       // 0 keeps every archive
+};
+
+struct RotationOutcome {
+    bool completed = false;         // false: a rename failed and was reported
+    std::string finalPath;          // the new archive 0001 when completed
+    std::int64_t compressedBytes = 0;  // its size when completed
+};
+
+// Gives the finished temporary archive the number 0001: deletes the archives beyond the
+// project's maximum (oldest first), moves every other archive one number up in two
+// rename passes (all first to 1002 and up, then to their final numbers, so no rename meets
+// an archive still to be moved), and renames "QLTTemp.___" to prefix + "0001.LSP". The
+// first rename that fails is reported (ReportRenameError) and ends the rotation. A rename
+// never replaces an existing file. bar receives the rename progress 0..100, and -1 when
+// done. list is updated to the names given.
+RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request,
+                               BackupList& list, const std::function<void(int)>& bar = {});
+
+// The "Rename Error" message for a rename that failed with the system error `error`.
+void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, const std::string& newPath);
+
+// rename() that refuses an existing target (EEXIST); returns 0 or the system error.
+int renameWithoutReplacing(const std::string& from, const std::string& to);
+
+}  // namespace quillet

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "backup/BackupFileList.h"
+#include "catalog/Records.h"
+
+namespace quillet {
+
+class Catalog;
+class Dialogs;
+class FileSystem;
+class RunHost;
+
+// Status-line texts of the scan. The include pass reads the same for every caller; the
+// exclude pass names its work in the caller's words.
+namespace scantext {
+inline constexpr std::string_view ScanningDirectories = "Scanning Directories:";
+inline constexpr std::string_view BuildingFileList = "Building File List:";
+inline constexpr std::string_view PurgingExcluded = "Purging Excluded:";         // backup run
+inline constexpr std::string_view PurgingExcludeFiles = "Purging Exclude Files:"; // preview
+}  // namespace scantext
+
+enum class ScanOutcome {
+    Completed,
+    Cancelled,     // the user confirmed stopping; the list holds what was found so far
+    PathNotFound,  // the list holds the single PathNotFoundEntry
+    CatalogError,  // the components could not be read; the message has been shown
+};
+
+// What the scan works with: the file system (its virtual current folder is moved
+// through every scanned folder), the message seam, and the window (or console) hosting
+// the run: status line, folder line, Cancel button and event pumping.
+struct ScanServices {
+    FileSystem& fs;
+    Dialogs& dialogs;
+    RunHost& host;
+};
+
+// One folder to scan for a component.
+struct DirectoryEntry {
+    std::string DIRNAME;
+    std::uint8_t MARK = 0;
+};
+using DirectoryList = std::vector<DirectoryEntry>;
+
+// Every folder below folder (not folder itself), depth first, in ascending upper-case
+// path order. Folders whose names end in ".ZIP" (any case) are not entered; links to
+// folders are not followed (the listing reports them as system entries), so a link loop
+// cannot trap the walk. True on success; on failure target is empty and the message has
+// been shown. The current folder is restored after a successful walk.
+bool recurse(ScanServices& services, const std::string& folder, DirectoryList& target);
+
+// The files a backup of the project would hold: include components first, each folder
+// and mask listed once, then the exclude components remove exact path matches; the
+// result is in SORTNAME order. Components are read in K_Exclude order.
+ScanOutcome ScanProjectFiles(ScanServices& services, Catalog& catalog, std::int32_t projectSysId,
+                             BackupFileList& list, std::string_view excludePassStatus);
+
+// The same over components already read, in K_Exclude order (include rules, then
+// exclude rules); components of other projects are not filtered out here.
+ScanOutcome ScanProjectFiles(ScanServices& services, const std::vector<Component>& components,
+                             BackupFileList& list, std::string_view excludePassStatus);
+
+}  // namespace quillet
