@@ -1,0 +1,87 @@
+#include "catalog/ArchiveComment.h"
+
+#include <fstream>
+
+#include "catalog/ArchiveCommentRecord.h"
+#include "lsp/lsp.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace quillet {
+
+namespace {
+
+std::string trimRight(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::string folderWithSlash(const std::string& folder) {
+    std::string f = trimRight(folder);
+    if (f.empty() || f.back() != '/') f += '/';
+    return f;
+}
+
+constexpr std::uint32_t CommentPackFlags = LSP_PF_UPDATE | LSP_PF_ABSOLUTE_PATHS | LSP_PF_BATCH;  // 44
+constexpr std::uint32_t CommentUnpackFlags = LSP_UF_QUIET | LSP_UF_ALWAYS_OVERWRITE;              // 33
+
+}  // namespace
+
+std::int16_t WriteArchiveComment(lspclass& archive, const std::string& programFolder, const std::string& notes,
+                                 const Clock& clock) {
+    const std::string folder = folderWithSlash(programFolder);
+    const std::string path = folder + std::string(archive_comment::FileName);
+    ensureFolder(folder);
+
+    ArchiveCommentRecord record;
+    const DateTime now = clock.now();
+    record.DATECREATED = now.date;
+    record.TIMECREATED = now.time;
+    record.NOTES = trimRight(notes);
+    if (Status written = writeArchiveCommentFile(path, record); !written) {
+        archive.dialogs().message(written.error(), "Error", Icon::Exclamation);
+        return LSP_E_OPEN_SOURCE;
+    }
+
+    const std::int16_t status =
+        LSP_PACK(path.c_str(), archive.ARCHIVE_NAME.c_str(), archive.TEMP_PATH.c_str(), LSP_METHOD_SUPERIOR,
+                 CommentPackFlags);
+    // 0x0020 leaves the archive open for more; the comment is the last item it gets.
+    LSP_RESETDLL();
+    return status;
+}
+
+std::string ReadArchiveComment(lspclass& archive, const std::string& programFolder) {
+    archive.ITEM_NAME = std::string(archive_comment::FileName);
+    archive.PATH_INFO.clear();
+
+    const std::string folder = folderWithSlash(programFolder);
+    const std::string path = folder + archive.ITEM_NAME;
+    const FileSystem files;
+    ensureFolder(folder);
+    // A copy left from another archive must never pass for this one's comment.
+    files.removeFile(path);
+
+    std::string archivePath = trimRight(archive.ARCHIVE_NAME);
+    std::int16_t status;
+    {
+        WaitCursor wait(archive.dialogs());
+        status = LSP_UNPACK(archive.ITEM_NAME.c_str(), archive.PATH_INFO.c_str(), archivePath.c_str(), folder.c_str(),
+                            CommentUnpackFlags);
+    }
+    std::string text = CommentHeading;
+    if (status != LSP_OK) {
+        files.removeFile(path);
+        return text;
+    }
+
+    if (!std::ifstream(path, std::ios::binary)) {
+        archive.dialogs().message("Cannot open the comment file " + path, "Error", Icon::Exclamation);
+    } else if (Result<ArchiveCommentRecord> record = readArchiveCommentFile(path)) {
+        text += record->NOTES;
+    }
+    files.removeFile(path);
+    return text;
+}
+
+}  // namespace quillet
