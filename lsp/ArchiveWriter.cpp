@@ -295,29 +295,30 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
             crc = static_cast<std::uint32_t>(crc32(crc, in.data(), static_cast<uInt>(n)));
             const std::uint64_t before = total;
             total += n;
-            if (level > 0 && first) {
-                // Decide early whether the data shrinks: the first chunk alone for a large
-                // file (flushed so that its packed size is exact), the whole of a small one.
-                if (const auto s = deflateInto(z, in.data(), n, last ? Z_FINISH : Z_SYNC_FLUSH); s != LSP_OK) return s;
-                finished = last;
+            if (level > 0) {
+                // Whether the data shrinks is decided early: on the first chunk alone for a
+                // large file (flushed so that its packed size is exact), on all of a small one.
+                for (std::size_t at = 0; at < n;) {
+                    const std::size_t slice = std::min(kProgressSlice, n - at);
+                    const bool chunkEnd = at + slice == n;
+                    const int mode = last && chunkEnd ? Z_FINISH : first && chunkEnd ? Z_SYNC_FLUSH : Z_NO_FLUSH;
+                    if (const auto s = deflateInto(z, in.data() + at, slice, mode); s != LSP_OK) return s;
+                    finished = mode == Z_FINISH;
+                    at += slice;
+                    if (const auto s = progress.at(before + at); s != LSP_OK) return s;
+                }
                 const std::uint64_t packed = offset() - dataStart;
-                if (last ? packed >= n : packed >= n - n / 64) {
+                if (first && (last ? packed >= n : packed >= n - n / 64)) {
                     if (const auto s = rollback(dataStart, entries_.size()); s != LSP_OK) return s;
                     level = 0;
                     if (const auto s = put(in.data(), n); s != LSP_OK) return s;
                 }
-            } else if (level > 0) {
-                for (std::size_t at = 0; at < n;) {
-                    const std::size_t slice = std::min(kProgressSlice, n - at);
-                    finished = last && at + slice == n;
-                    if (const auto s = deflateInto(z, in.data() + at, slice, finished ? Z_FINISH : Z_NO_FLUSH);
-                        s != LSP_OK)
-                        return s;
-                    at += slice;
-                    if (const auto s = progress.at(before + at); s != LSP_OK) return s;
-                }
             } else {
-                if (const auto s = put(in.data(), n); s != LSP_OK) return s;
+                for (std::size_t at = 0; at < n; at += kProgressSlice) {
+                    const std::size_t slice = std::min(kProgressSlice, n - at);
+                    if (const auto s = put(in.data() + at, slice); s != LSP_OK) return s;
+                    if (const auto s = progress.at(before + at + slice); s != LSP_OK) return s;
+                }
             }
             first = false;
             if (!zip64Local && offset() - dataStart >= kMax32) return LSP_E_SIZE_MISMATCH;
@@ -398,8 +399,10 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
         if (const auto s = put(chunk.data(), n); s != LSP_OK) return s;
         left -= n;
         at += n;
-        done += n;
-        if (const auto s = progress.at(done); s != LSP_OK) return s;
+        for (std::size_t step = 0; step < n; step += kProgressSlice) {
+            done += std::min(kProgressSlice, n - step);
+            if (const auto s = progress.at(done); s != LSP_OK) return s;
+        }
     }
     if (e.flags & kFlagDescriptor) {
         std::string d;

@@ -11,6 +11,7 @@ namespace lsp {
 namespace {
 
 constexpr std::size_t kChunk = 256 * 1024;
+constexpr std::size_t kSlice = 64 * 1024;  // progress and stop requests at least this often
 
 bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     auto p = static_cast<char*>(buffer);
@@ -58,7 +59,7 @@ std::int16_t decodeEntry(int fd, std::uint64_t dataLimit, const ZipEntry& e, con
     if (const auto s = locateData(fd, dataLimit, e, start); s != LSP_OK) return s;
     if (e.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;
 
-    static std::vector<unsigned char> in(kChunk), out(kChunk);
+    static std::vector<unsigned char> in(kChunk), out(kSlice);
     std::uint64_t inLeft = e.packedSize, offset = start, produced = 0;
     std::uint32_t crc = 0;
     if (const auto s = progress.at(0); s != LSP_OK) return s;
@@ -70,10 +71,13 @@ std::int16_t decodeEntry(int fd, std::uint64_t dataLimit, const ZipEntry& e, con
             if (!readAt(fd, in.data(), n, offset)) return LSP_E_UNEXPECTED_EOF;
             offset += n;
             inLeft -= n;
-            produced += n;
-            crc = static_cast<std::uint32_t>(crc32(crc, in.data(), static_cast<uInt>(n)));
-            if (const auto s = sink(in.data(), n); s != LSP_OK) return s;
-            if (const auto s = progress.at(produced); s != LSP_OK) return s;
+            for (std::size_t at = 0; at < n; at += kSlice) {
+                const std::size_t slice = n - at < kSlice ? n - at : kSlice;
+                crc = static_cast<std::uint32_t>(crc32(crc, in.data() + at, static_cast<uInt>(slice)));
+                if (const auto s = sink(in.data() + at, slice); s != LSP_OK) return s;
+                produced += slice;
+                if (const auto s = progress.at(produced); s != LSP_OK) return s;
+            }
         }
     } else {
         static Inflater inflater;
