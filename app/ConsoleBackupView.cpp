@@ -1,0 +1,68 @@
+#include "app/ConsoleBackupView.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "framework/Clock.h"
+
+namespace quillet {
+
+std::string ConsoleBackupView::groupedNumber(std::int64_t value) {
+    std::string digits = std::to_string(value < 0 ? -value : value);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
+        out.push_back(digits[i]);
+    }
+    return value < 0 ? "-" + out : out;
+}
+
+void ConsoleBackupView::setStatus(const std::string& text) {
+    if (text == lastStatus_) return;
+    lastStatus_ = text;
+    out_ << text << std::endl;
+}
+
+void ConsoleBackupView::setCaption(const std::string& caption) { out_ << caption << std::endl; }
+
+void ConsoleBackupView::setTotals(std::int64_t files, std::int64_t bytes) {
+    totalFiles_ = files;
+    totalBytes_ = bytes;
+    out_ << "Total Files: " << groupedNumber(files) << "  Total Bytes: " << groupedNumber(bytes) << std::endl;
+}
+
+void ConsoleBackupView::fileChanged(std::size_t index) {
+    // The index of the file in hand; everything before it has been handed over.
+    if (files_) {
+        while (filesHanded_ < index + 1 && filesHanded_ < files_->size())
+            bytesHanded_ += (*files_)[filesHanded_++].SIZE;
+    }
+    maybePrintProgress();
+}
+
+void ConsoleBackupView::setProgress(int percent) {
+    percent_ = percent;
+    maybePrintProgress(percent == 100);
+}
+
+void ConsoleBackupView::maybePrintProgress(bool force) {
+    if (totalFiles_ == 0) return;
+    const std::int64_t now = clock_.milliseconds();
+    if (!force && lastPrintMs_ >= 0 && now - lastPrintMs_ < 1000) return;
+    if (lastPrintMs_ < 0 && !force) {
+        // The first line after a second, not at once: short runs print only their end.
+        lastPrintMs_ = now;
+        return;
+    }
+    lastPrintMs_ = now;
+    out_ << percent_ << "%  " << filesHanded_ << "/" << totalFiles_ << " files  " << groupedNumber(bytesHanded_)
+         << "/" << groupedNumber(totalBytes_) << " bytes" << std::endl;
+}
+
+void ConsoleBackupView::showResults(double seconds, std::int64_t compressedBytes) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    out_ << "Seconds: " << text << "  Bytes (Compressed): " << groupedNumber(compressedBytes) << std::endl;
+}
+
+}  // namespace quillet

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+#include "backup/BackupRun.h"
+
+namespace quillet {
+
+class Clock;
+
+// A backup run without a window: status texts, the caption and the end figures are
+// printed as lines, and a progress line (percent, files, bytes) at most once a second.
+// Messages go through the Dialogs (to the error stream in console mode), not here.
+class ConsoleBackupView : public BackupRunView {
+public:
+    ConsoleBackupView(std::ostream& out, const Clock& clock) : out_(out), clock_(clock) {}
+
+    void setStatus(const std::string& text) override;
+    void setProgress(int percent) override;
+    void setItemProgress(int) override { maybePrintProgress(); }
+    bool cancelRequested() override { return false; }
+    void pumpEvents() override { maybePrintProgress(); }
+    void setCaption(const std::string& caption) override;
+    void showFiles(const BackupFileList& files) override { files_ = &files; }
+    void fileChanged(std::size_t index) override;
+    void setTotals(std::int64_t files, std::int64_t bytes) override;
+    void showResults(double seconds, std::int64_t compressedBytes) override;
+
+    // "12,345,678"
+    static std::string groupedNumber(std::int64_t value);
+
+private:
+    void maybePrintProgress(bool force = false);
+
+    std::ostream& out_;
+    const Clock& clock_;
+    const BackupFileList* files_ = nullptr;
+    std::int64_t totalFiles_ = 0, totalBytes_ = 0;
+    std::size_t filesHanded_ = 0;
+    std::int64_t bytesHanded_ = 0;
+    int percent_ = 0;
+    std::int64_t lastPrintMs_ = -1;
+    std::string lastStatus_;
+};
+
+}  // namespace quillet

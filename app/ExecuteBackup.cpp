@@ -1,0 +1,128 @@
+#include "app/ExecuteBackup.h"
+
+#include "archive/lspclass.h"
+#include "backup/BatchBackup.h"
+#include "backup/RotateArchives.h"
+#include "framework/Dialogs.h"
+#include "platform/FileSystem.h"
+
+namespace quillet {
+
+namespace {
+
+constexpr std::uint32_t BatchFlag = 0x0020;          // keep the archive open between files
+constexpr std::uint32_t AbsolutePathsFlag = 0x0008;  // full paths even while relative paths are on
+
+std::string parentOf(const std::string& folder) {
+    std::string p = folder;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const auto slash = p.rfind('/');
+    if (slash == std::string::npos || slash == 0) return "/";
+    return p.substr(0, slash);
+}
+
+// Removes the temporary archive and any unfinished copy the packing library left beside
+// it when a run was killed.
+void removeTemporaryArchive(const FileSystem& fs, const std::string& folder) {
+    (void)fs.removeFile(folder + TemporaryArchiveName);
+    if (auto leftovers = fs.list(folder, std::string(TemporaryArchiveName) + ".lsptmp-*", 0))
+        for (const DirEntry& e : *leftovers) (void)fs.removeFile(folder + e.name);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
+                                          const std::function<Result<std::int64_t>(const std::string&)>& freeSpace,
+                                          const std::string& folder) {
+    std::string at = fs.absolutePath(folder);
+    while (true) {
+        if (fs.folderExists(at) || at == "/") {
+            auto free = freeSpace ? freeSpace(at) : fs.freeSpace(at);
+            if (free) return *free;
+            if (at == "/") return std::nullopt;
+        }
+        at = parentOf(at);
+    }
+}
+
+ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state,
+                             const std::optional<Project>& project, BackupRunDriver& driver) {
+    if (!project || project->FAVORITES == 1) return ExecuteOutcome::NotRun;
+    struct EndOfCommand {
+        BackupCommandState& state;
+        ~EndOfCommand() {
+            state.reminderSuspended = false;
+            if (state.rereadSettings) state.rereadSettings();
+        }
+    } end{state};
+
+    const std::string folder = destinationFolder(project->DESTINATIONPATH);
+    RefreshBackupList(s.fs, project, s.programFolder, state.backups);
+    if (!state.backups.reachable) {
+        const int answer = s.dialogs.message(
+            "The destination path is currently unavailable! If you click \"Continue\", Quillet will attempt to "
+            "create the directory for you. Otherwise, press \"Cancel\"",
+            "Path Not Available", Icon::Exclamation, "&Cancel|C&ontinue", 1);
+        if (answer != 2) return ExecuteOutcome::Declined;
+        // What the question promises; when it cannot be made the packing reports why.
+        (void)s.fs.createFolders(folder);
+    }
+
+    const std::optional<std::int64_t> free = freeSpaceNear(s.fs, s.freeSpace, folder);
+    if (free) {
+        const std::string drive = s.fs.mountFolder(s.fs.absolutePath(folder));
+        if (!state.backups.list.empty()) {
+            // The newest archive tells how much the next one will need.
+            if (state.backups.list.front().size > 3 * *free) {
+                s.dialogs.beep();
+                s.dialogs.message("The available disk space on drive \"" + drive +
+                                      "\" is too low to complete the operation",
+                                  "Not Enough Disk Space!", Icon::Exclamation, buttons::Ok, 1);
+                return ExecuteOutcome::Declined;
+            }
+        } else if (*free < LowDiskSpaceBytes) {
+            s.dialogs.beep();
+            const int answer = s.dialogs.message("The available disk space on drive \"" + drive +
+                                                     "\" is getting mighty low, do you want to continue?",
+                                                 "Disk Space is getting low!", Icon::Exclamation, buttons::YesNo,
+                                                 answer::No);
+            if (answer != answer::Yes) return ExecuteOutcome::Declined;
+        }
+    }
+
+    lspclass& a = s.archive;
+    a.USE_LSP_MESSAGE_PUMP = 1;
+    a.COMPRESSION_METHOD = 2;
+    a.ARCHIVE_NAME = folder + TemporaryArchiveName;
+    removeTemporaryArchive(s.fs, folder);
+    // The flag words are built afresh from the settings, so the backup bits are added
+    // once whatever ran before.
+    a.SetPackFlags();
+    a.PACK_FLAG |= BatchFlag;
+    if (a.USE_PATH_INFO == 1 && a.PATH_INFORMATION == 2) a.PACK_FLAG |= AbsolutePathsFlag;
+
+    state.reminderSuspended = true;
+    BackupArguments arguments;
+    arguments.project = *project;
+    arguments.archivePath = a.ARCHIVE_NAME;
+    arguments.changeWatch = &state.changeWatch;
+    arguments.archive = &a;
+    arguments.backupList = &state.backups.list;
+    arguments.packFlag = a.PACK_FLAG;
+    arguments.compMode = a.COMP_MODE;
+    arguments.tempPath = a.TEMP_PATH;
+    arguments.programFolder = s.programFolder;
+    arguments.countdown = state.commandLineRun;
+    const BackupServices services{s.fs, s.dialogs, s.settings, s.clock, s.catalog, s.sounds};
+    const std::uint8_t result = BatchBackup(services, arguments, driver);
+
+    if (result == 0) {
+        RefreshBackupList(s.fs, project, s.programFolder, state.backups);
+        state.lastBacked.record(project->SYSID);
+        return ExecuteOutcome::Succeeded;
+    }
+    removeTemporaryArchive(s.fs, folder);
+    return ExecuteOutcome::Failed;
+}
+
+}  // namespace quillet

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "app/ExecuteBackup.h"
+
+namespace quillet {
+
+class BackupRunDriver;
+
+// Exit codes of an unattended "-P" run.
+namespace unattended {
+inline constexpr int Succeeded = 0;
+inline constexpr int Failed = 1;       // failed, cancelled, declined or nothing to back up
+inline constexpr int ImproperName = 2;  // no project of that name
+}  // namespace unattended
+
+// The unattended run of `Main` with a command-line project name: opens the record files,
+// loads [LastBacked] (so the other recent projects are kept), finds the project by name
+// without regard to case, runs the backup command for it and writes [LastBacked] again.
+// A name that matches no project is reported as "Improper Project Name Passed:".
+// services.archive must have been initialised.
+int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver);
+
+}  // namespace quillet

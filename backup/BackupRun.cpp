@@ -1,0 +1,404 @@
+#include "backup/BackupRun.h"
+
+#include <cmath>
+
+#include "archive/lspclass.h"
+#include "backup/PlayEventSound.h"
+#include "backup/ScanProjectFiles.h"
+#include "catalog/ArchiveComment.h"
+#include "framework/Clock.h"
+#include "framework/Dialogs.h"
+#include "framework/Settings.h"
+#include "lsp/lsp.h"
+#include "platform/FileSystem.h"
+
+namespace quillet {
+
+namespace {
+
+std::string trimRight(std::string text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+    return text;
+}
+
+extern "C" {
+static void onProgress(void* context, int percent) { static_cast<BackupRun*>(context)->libraryProgress(percent); }
+static int onStopRequested(void* context) { return static_cast<BackupRun*>(context)->libraryStopRequested() ? 1 : 0; }
+static void onPump(void* context) { static_cast<BackupRun*>(context)->libraryPump(); }
+static int onAsk(void* context, const char* question, const char* title) {
+    return static_cast<BackupRun*>(context)->libraryAsk(question, title);
+}
+}
+
+}  // namespace
+
+// The scan's host: the run's window, with the run's own record of a press of its button.
+class BackupRun::ScanHost : public RunHost {
+public:
+    explicit ScanHost(BackupRun& run) : run_(run) {}
+    void setStatus(const std::string& text) override { run_.setStatus(text); }
+    void setProgress(int percent) override { run_.view_.setProgress(percent); }
+    void setItemProgress(int percent) override { run_.view_.setItemProgress(percent); }
+    bool cancelRequested() override { return run_.cancelRequested(); }
+    void pumpEvents() override { run_.view_.pumpEvents(); }
+    void setFolderLine(const std::string& folder) override { run_.view_.setFolderLine(folder); }
+    void clearCancelRequest() override { run_.clearCancelRequest(); }
+
+private:
+    BackupRun& run_;
+};
+
+SpeedSetting speedSetting(std::int64_t speedOptimization) {
+    switch (speedOptimization) {
+        case 1:
+            return {10000, "Faster"};
+        case 2:
+            return {50000, "Even Faster"};
+        case 3:
+            return {150000, "Fastest"};
+        default:
+            return {0, "Normal"};
+    }
+}
+
+std::string completedWithErrors(std::int64_t errorCount) {
+    return "Completed - " + std::to_string(errorCount) + " Error" + (errorCount > 1 ? "s" : "");
+}
+
+BackupRun::BackupRun(BackupServices services, BackupArguments arguments, BackupRunView& view)
+    : s_(services), a_(std::move(arguments)), view_(view) {}
+
+BackupRun::~BackupRun() {
+    if (waitCursor_) s_.dialogs.setWaitCursor(false);
+    // The library must not call into a run that is gone.
+    LSP_PINIT_MP(nullptr);
+}
+
+void BackupRun::setStatus(const std::string& text) {
+    status_ = text;
+    view_.setStatus(text);
+}
+
+void BackupRun::setButtonLabel(const std::string& label) {
+    buttonLabel_ = label;
+    view_.setButtonLabel(label);
+}
+
+void BackupRun::setWaitCursor(bool on) {
+    if (on == waitCursor_) return;
+    waitCursor_ = on;
+    s_.dialogs.setWaitCursor(on);
+}
+
+void BackupRun::open() {
+    if (phase_ != Phase::NotOpened) return;
+    setWaitCursor(true);
+    startMs_ = s_.clock.milliseconds();
+    result_ = 0;
+    bytesSinceYield_ = 0;
+    setButtonLabel(backuptext::CancelButton);
+    view_.setItemProgress(-1);
+
+    speed_ = speedSetting(s_.settings.readInt("Preferences", "SpeedOptimization"));
+
+    ScanHost scanHost(*this);
+    ScanServices scan{s_.fs, s_.dialogs, scanHost};
+    const ScanOutcome outcome =
+        ScanProjectFiles(scan, s_.catalog, a_.project.SYSID, files_, scantext::PurgingExcluded);
+    scanCancelled_ = outcome == ScanOutcome::Cancelled;
+    const bool selected = outcome == ScanOutcome::Completed;
+    if (!selected) files_.clear();
+
+    if (selected) {
+        totalFiles_ = static_cast<std::int64_t>(files_.size());
+        if (a_.changeWatch) {
+            a_.changeWatch->clear();
+            a_.changeWatch->reserve(files_.size());
+            for (const BackupFileEntry& f : files_) a_.changeWatch->push_back({f.FILENAME, f.TIME});
+        }
+
+        const LSP_HOST host{this, onProgress, onStopRequested, onPump, onAsk};
+        LSP_PINIT_MP(&host);
+
+        if (totalFiles_ == 0) {
+            view_.showNoFilesRow();
+            s_.dialogs.message(backuptext::NoFilesMessage, "", Icon::None, buttons::Ok, 1);
+        } else {
+            totalBytes_ = 0;
+            for (const BackupFileEntry& f : files_) totalBytes_ += f.SIZE;
+            setStatus(backuptext::CompressingFiles);
+            view_.hideFolderLine();
+            view_.showFiles(files_);
+            view_.setTotals(totalFiles_, totalBytes_);
+            caption_ = "Back up " + trimRight(a_.project.NAME) + "  (" + speed_.name + ")";
+            view_.setCaption(caption_);
+        }
+    }
+
+    if (!selected || totalFiles_ == 0) {
+        // Nothing is packed and no archive is touched.
+        result_ = 1;
+        setWaitCursor(false);
+        close();
+        return;
+    }
+
+    fileIndex_ = 0;
+    errorCount_ = 0;
+    completedSound_ = s_.settings.read("Sounds", "Completed");
+    errorSound_ = s_.settings.read("Sounds", "Error");
+    phase_ = Phase::Packing;
+}
+
+void BackupRun::step() {
+    if (phase_ == Phase::CountingDown) {
+        countdownTick();
+        return;
+    }
+    if (phase_ != Phase::Packing) return;
+    while (phase_ == Phase::Packing) {
+        if (bytesSinceYield_ > speed_.limit) {
+            bytesSinceYield_ = 0;
+            return;
+        }
+        // A press of the button between two files asks here; one during a file reaches
+        // the library, which stops the file and returns -30.
+        if (cancelRequested() && !confirmCancel()) return;
+        packOne();
+    }
+}
+
+bool BackupRun::confirmCancel() {
+    s_.dialogs.beep();
+    const int answer = s_.dialogs.message(backuptext::CancelPressedQuestion, backuptext::CancelPressedTitle,
+                                          Icon::Question, buttons::YesNo, answer::No);
+    if (answer == answer::Yes) {
+        result_ = 1;
+        endWithoutArchive();
+        return false;
+    }
+    clearCancelRequest();
+    return true;
+}
+
+bool BackupRun::cancelRequested() { return stopRequested_ || view_.cancelRequested(); }
+
+void BackupRun::clearCancelRequest() {
+    stopRequested_ = false;
+    view_.clearCancelRequest();
+}
+
+void BackupRun::packOne() {
+    BackupFileEntry& file = files_[fileIndex_];
+    ++fileIndex_;
+    bytesSinceYield_ += file.SIZE;
+    view_.fileChanged(fileIndex_ - 1);
+    itemBar_ = file.SIZE > ItemBarThreshold;
+    view_.setItemProgress(itemBar_ ? 0 : -1);
+
+    inPackCall_ = true;
+    const std::int16_t status =
+        LSP_PACK(file.FILENAME.c_str(), a_.archivePath.c_str(), a_.tempPath.c_str(), a_.compMode, a_.packFlag);
+    inPackCall_ = false;
+
+    if (status == LSP_OK) {
+        file.ICON = fileicon::Packed;
+        ++packedFiles_;
+        bytesPacked_ += file.SIZE;
+    } else {
+        result_ = 1;
+        file.ICON = fileicon::Failed;
+        ++errorCount_;
+        view_.fileChanged(fileIndex_ - 1);
+        if (status == LSP_INTERRUPTED) {
+            endWithoutArchive();
+            return;
+        }
+        if (status == LSP_ANSWERED_NO || status == LSP_CANCELLED) {
+            const int answer = s_.dialogs.message(backuptext::StopQuestion, backuptext::StopTitle, Icon::Question,
+                                                  buttons::YesNo, answer::Yes);
+            if (answer == answer::Yes) {
+                endWithoutArchive();
+                return;
+            }
+            clearCancelRequest();
+        }
+    }
+    view_.fileChanged(fileIndex_ - 1);
+    percentDone_ = static_cast<int>(static_cast<std::int64_t>(fileIndex_) * 100 / totalFiles_);
+    view_.setProgress(percentDone_);
+    if (static_cast<std::int64_t>(fileIndex_) == totalFiles_) finish();
+}
+
+void BackupRun::endWithoutArchive() {
+    // Completes the library's open batch so that nothing more is written to the temporary
+    // archive; the console deletes it.
+    LSP_RESETDLL();
+    setButtonLabel(backuptext::OkButton);
+    close();
+}
+
+void BackupRun::close() {
+    setWaitCursor(false);
+    phase_ = Phase::Closed;
+    view_.closeWindow();
+}
+
+bool BackupRun::completeAndCheck(std::string& why) {
+    // Listing the archive completes the batch first; a failure to write the directory
+    // shows up here as an archive that cannot be opened.
+    char buffer1[256] = "", buffer2[256] = "";
+    LSP_ITEM item{};
+    std::int64_t items = 0;
+    bool comment = false;
+    std::int16_t status;
+    while ((status = LSP_GETNEXTITEM(buffer1, buffer2, a_.archivePath.c_str(), &item)) == LSP_OK) {
+        ++items;
+        if (std::string(item.name) == ArchiveCommentItemName && item.path[0] == '\0') comment = true;
+    }
+    LSP_RESETDLL();
+    if (status != LSP_END_OF_LIST) {
+        why = lspclass::ErrorText(status);
+        if (buffer1[0]) why += " (" + std::string(buffer1) + ")";
+        return false;
+    }
+    if (!comment) {
+        why = "It holds no comment item.";
+        return false;
+    }
+    if (items != packedFiles_ + 1) {
+        why = "It holds " + std::to_string(items - 1) + " files instead of " + std::to_string(packedFiles_) + ".";
+        return false;
+    }
+    return true;
+}
+
+void BackupRun::finish() {
+    percentDone_ = 100;
+    view_.setProgress(100);
+    setStatus(backuptext::RenamingFiles);
+
+    if (a_.archive) {
+        a_.archive->ARCHIVE_NAME = a_.archivePath;
+        WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
+    }
+    std::string why;
+    const bool checked = completeAndCheck(why);
+    if (!checked) {
+        result_ = 1;
+        (void)s_.fs.removeFile(a_.archivePath);
+        s_.dialogs.message("The new backup " + a_.archivePath + " could not be read back:|" + why +
+                               "||It has been removed; the older backups have not been changed.",
+                           "Backup Failed", Icon::Exclamation, buttons::Ok, 1);
+    } else {
+        RotationRequest request{a_.project.DESTINATIONPATH, a_.project.PREFIX, a_.project.MAXBACKUPS};
+        BackupList none;
+        const RotationOutcome rotation =
+            RotateArchives(s_.fs, s_.dialogs, request, a_.backupList ? *a_.backupList : none,
+                           [this](int percent) { view_.setItemProgress(percent); });
+        if (rotation.completed) {
+            compressedBytes_ = rotation.compressedBytes;
+            if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
+        }
+    }
+    setButtonLabel(backuptext::OkButton);
+
+    if (!checked) {
+        statusAlert_ = true;
+        setStatus(backuptext::CheckFailed);
+        view_.setStatusAlert(true);
+        if (!trimRight(errorSound_).empty()) PlayEventSound(s_.sounds, errorSound_);
+        else s_.dialogs.beep();
+    } else if (errorCount_ == 0) {
+        setStatus(backuptext::NoErrors);
+        PlayEventSound(s_.sounds, completedSound_);
+    } else {
+        result_ = 1;
+        statusAlert_ = true;
+        setStatus(completedWithErrors(errorCount_));
+        view_.setStatusAlert(true);
+        if (!trimRight(errorSound_).empty()) PlayEventSound(s_.sounds, errorSound_);
+        else s_.dialogs.beep();
+    }
+
+    view_.setItemProgress(-1);
+    const std::int64_t elapsedHundredths = (s_.clock.milliseconds() - startMs_) / 10;
+    seconds_ = static_cast<double>(elapsedHundredths) * 0.01;
+    view_.showResults(seconds_, compressedBytes_);
+    setWaitCursor(false);
+
+    if (a_.countdown) {
+        countdown_ = 10;
+        countdownMark_ = s_.clock.milliseconds();
+        setButtonLabel("&Close in 10");
+        phase_ = Phase::CountingDown;
+    } else {
+        phase_ = Phase::Finished;
+    }
+}
+
+void BackupRun::countdownTick() {
+    const std::int64_t now = s_.clock.milliseconds();
+    if (now - countdownMark_ < 1000) return;
+    if (countdown_ > 0) {
+        --countdown_;
+        countdownMark_ = now;
+        setButtonLabel("&Close in " + std::to_string(countdown_));
+        return;
+    }
+    setButtonLabel(backuptext::OkButton);
+    close();
+}
+
+void BackupRun::buttonPressed() {
+    switch (phase_) {
+        case Phase::NotOpened:
+            // The scan polls for this and asks itself.
+            stopRequested_ = true;
+            return;
+        case Phase::Closed:
+            return;
+        case Phase::Finished:
+            close();
+            return;
+        case Phase::CountingDown:
+            setButtonLabel(backuptext::OkButton);
+            close();
+            return;
+        case Phase::Packing:
+            break;
+    }
+    if (scanCancelled_) {
+        close();
+        return;
+    }
+    // While a file is being packed the press only asks the library to stop it: the
+    // library returns -30 and the run asks whether to stop the whole backup.
+    if (inPackCall_) {
+        stopRequested_ = true;
+        return;
+    }
+    confirmCancel();
+}
+
+void BackupRun::focusMovedElsewhere() {
+    if (phase_ != Phase::CountingDown) return;
+    setButtonLabel(backuptext::OkButton);
+    phase_ = Phase::Finished;
+}
+
+void BackupRun::libraryProgress(int percent) {
+    if (itemBar_) view_.setItemProgress(percent);
+}
+
+bool BackupRun::libraryStopRequested() { return cancelRequested(); }
+
+void BackupRun::libraryPump() { view_.pumpEvents(); }
+
+int BackupRun::libraryAsk(const char* question, const char* title) {
+    const int answer = s_.dialogs.message(question ? question : "", title ? title : "", Icon::Question,
+                                          buttons::YesNoCancel, 1);
+    return answer == 1 ? LSP_ANSWER_YES : answer == 2 ? LSP_ANSWER_NO : LSP_ANSWER_CANCEL;
+}
+
+}  // namespace quillet
