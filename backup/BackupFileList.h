@@ -10,11 +10,11 @@ namespace quillet {
 
 // One selected file. FILENAME is the whole path (never cut), SIZE is 64-bit.
 struct BackupFileEntry {
-    std::string FILENAME;  // scanned folder + '/' + file name
-    std::int32_t ICON = 1; // 1 not yet packed, 2 packed, 3 failed
+    std::string FILENAME;   // scanned folder + '/' + file name
+    std::int32_t ICON = 1;  // 1 not yet packed, 2 packed, 3 failed
     std::int64_t SIZE = 0;
-    std::string SORTNAME;  // FILENAME upper-cased: the final order
-    std::int32_t TIME = 0; // last-write time of day, hundredths since midnight plus one
+    std::string SORTNAME;   // FILENAME upper-cased: the final order
+    std::int32_t TIME = 0;  // last-write time of day, hundredths since midnight plus one
 };
 
 // BackupFileList for a backup and PreviewFileList for a preview: the same entries, so a

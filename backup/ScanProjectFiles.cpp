@@ -1,16 +1,20 @@
 #include "backup/ScanProjectFiles.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "backup/SplitMaskList.h"
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/RunHost.h"
 #include "platform/FileSystem.h"
+#include "platform/Wildcard.h"
 
 namespace quillet {
 
 namespace {
+
+constexpr std::uint8_t kNotOrdinary = attrib::Hidden | attrib::System | attrib::Directory;
 
 std::string withoutTrailingBlanks(std::string text) {
     const auto end = text.find_last_not_of(' ');
@@ -26,10 +30,16 @@ bool endsInZip(const std::string& name) {
     return name.size() >= 4 && upperCased(std::string_view(name).substr(name.size() - 4)) == ".ZIP";
 }
 
+using Files = std::vector<DirEntry>;
+
+// One folder found by the walk. With keepFiles the walk also keeps the folder's
+// ordinary files from its one listing, so that the scan that follows need not list and
+// describe every file a second time.
 struct Subfolder {
     std::string DIRNAME;
     std::uint8_t MARK = 0;
     std::string SORTFIELD;
+    Files files;
 };
 
 struct WalkFailure {
@@ -37,30 +47,73 @@ struct WalkFailure {
     std::string reason;
 };
 
-// Walks one folder and everything below it, appending to subfolders as it goes.
-bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& subfolders, WalkFailure& failure) {
+// Walks one folder and everything below it, depth first, appending to subfolders as it goes.
+bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& subfolders, bool keepFiles,
+          Files& filesOfFolder, WalkFailure& failure) {
     if (Status entered = s.fs.setCurrentFolder(folder); !entered) {
         failure = {folder, entered.error()};
         return false;
     }
-    // One listing of everything; the walk keeps the folders itself.
+    // One listing of everything; the walk picks the folders out itself.
     auto listing = s.fs.list(s.fs.currentFolder(), "*.*", attrib::Directory);
     if (!listing) {
         // A folder that can be entered but not read would silently lose its files.
         failure = {folder, listing.error()};
         return false;
     }
+    if (keepFiles) {
+        for (DirEntry& e : listing.value())
+            if ((e.attrib & kNotOrdinary) == 0) filesOfFolder.push_back(std::move(e));
+    }
     for (auto it = listing->rbegin(); it != listing->rend(); ++it) {
-        if (!(it->attrib & attrib::Directory)) continue;
+        if (!(it->attrib & attrib::Directory)) continue;  // links to folders are system entries: never followed
         if (it->shortName == "." || it->shortName == "..") continue;
         if (endsInZip(it->name)) continue;
         std::string dirname = joined(folder, it->name);
         std::string sortfield = upperCased(dirname);
-        subfolders.push_back({dirname, 0, std::move(sortfield)});
-        if (!walk(s, dirname, subfolders, failure)) return false;
+        subfolders.push_back({dirname, 0, std::move(sortfield), {}});
+        const std::size_t index = subfolders.size() - 1;  // the vector grows below
+        Files files;
+        if (!walk(s, dirname, subfolders, keepFiles, files, failure)) return false;
+        subfolders[index].files = std::move(files);
     }
     if (!subfolders.empty()) s.host.setFolderLine(subfolders.back().DIRNAME);
     return true;
+}
+
+// recurse, optionally keeping each folder's files (rootFiles gets the start folder's).
+std::optional<std::vector<Subfolder>> walkBelow(ScanServices& s, const std::string& folder, bool keepFiles,
+                                                Files& rootFiles) {
+    const std::string remembered = s.fs.currentFolder();
+    std::vector<Subfolder> subfolders;
+
+    std::string root = withoutTrailingBlanks(folder);
+    if (root.empty() || root.back() != '/') root += '/';
+    if (Status entered = s.fs.setCurrentFolder(root); !entered) {
+        s.dialogs.message("The Path: " + root + " not found!", "Path not found!", Icon::Exclamation, buttons::Ok);
+        return std::nullopt;
+    }
+
+    WalkFailure failure;
+    if (!walk(s, root, subfolders, keepFiles, rootFiles, failure)) {
+        // Named, so that a run that stops here says which folder stopped it.
+        s.dialogs.message("The Path: " + failure.folder + " could not be read!|" + failure.reason, "Path not found!",
+                          Icon::Exclamation, buttons::Ok);
+        rootFiles.clear();
+        return std::nullopt;
+    }
+
+    std::sort(subfolders.begin(), subfolders.end(), [](const Subfolder& a, const Subfolder& b) {
+        if (const int c = a.SORTFIELD.compare(b.SORTFIELD); c != 0) return c < 0;
+        return a.DIRNAME < b.DIRNAME;
+    });
+
+    if (Status back = s.fs.setCurrentFolder(remembered); !back) {
+        s.dialogs.message("The Path: " + remembered + " not found!", "Path not found!", Icon::Exclamation, buttons::Ok);
+        rootFiles.clear();
+        return std::nullopt;
+    }
+    return subfolders;
 }
 
 ScanOutcome pathNotFound(BackupFileList& list, FileSelection& selection) {
@@ -86,21 +139,33 @@ bool cancelConfirmed(ScanServices& s) {
 
 enum class Pass { Include, Exclude };
 
+struct FolderToScan {
+    std::string DIRNAME;
+    std::optional<Files> files;  // the walk's listing, when there was one
+};
+
 // One component: its folders, each listed once per mask. The include pass adds files
 // not yet selected; the exclude pass removes files selected under the same full path.
 ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass, std::string_view passStatus,
                           FileSelection& selection) {
-    DirectoryList folders;
+    std::vector<FolderToScan> folders;
     if (component.RECURSE) {
-        if (!recurse(s, component.PATH, folders)) return ScanOutcome::PathNotFound;
+        Files rootFiles;
+        auto below = walkBelow(s, component.PATH, true, rootFiles);
+        if (!below) return ScanOutcome::PathNotFound;
+        folders.reserve(below->size() + 1);
+        for (Subfolder& sub : *below) folders.push_back({std::move(sub.DIRNAME), std::move(sub.files)});
+        // The component's own folder comes after all of its subfolders.
+        folders.push_back({component.PATH, std::move(rootFiles)});
+    } else {
+        folders.push_back({component.PATH, std::nullopt});
     }
-    // The component's own folder comes after all of its subfolders.
-    folders.push_back({component.PATH, 0});
     s.host.setStatus(std::string(passStatus));
 
     MaskList masks;
     SplitMaskList(component.MASK, masks);
-    for (const DirectoryEntry& dir : folders) {
+    Files listed;
+    for (FolderToScan& dir : folders) {
         if (Status entered = s.fs.setCurrentFolder(dir.DIRNAME); !entered) {
             s.dialogs.beep();
             s.dialogs.message(dir.DIRNAME, "Path Not Found", Icon::Exclamation, buttons::Ok);
@@ -109,27 +174,40 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
         std::string folder = s.fs.currentFolder();
         s.host.setFolderLine(folder);
         if (!folder.empty() && folder.back() == '/') folder.pop_back();  // the root: one separator only
+        folder.push_back('/');
 
         for (const std::string& mask : masks) {
             // Ordinary files only: hidden and system files and folders are never selected.
-            auto listing = s.fs.list(s.fs.currentFolder(), mask, 0);
-            if (!listing) {
-                // Entered but not readable: stop rather than leave its files out unnoticed.
-                s.dialogs.beep();
-                s.dialogs.message(dir.DIRNAME + "|" + listing.error(), "Path Not Found", Icon::Exclamation,
-                                  buttons::Ok);
-                return ScanOutcome::PathNotFound;
+            const Files* files = nullptr;
+            if (dir.files) {
+                // The same entries a listing of this mask would give, taken from the walk's listing.
+                listed.clear();
+                const bool everything = matchesEverything(mask);
+                for (const DirEntry& e : *dir.files)
+                    if (everything || matchesMask(e.name, mask)) listed.push_back(e);
+                files = &listed;
+            } else {
+                auto listing = s.fs.list(s.fs.currentFolder(), mask, 0);
+                if (!listing) {
+                    // Entered but not readable: stop rather than leave its files out unnoticed.
+                    s.dialogs.beep();
+                    s.dialogs.message(dir.DIRNAME + "|" + listing.error(), "Path Not Found", Icon::Exclamation,
+                                      buttons::Ok);
+                    return ScanOutcome::PathNotFound;
+                }
+                listed = std::move(listing.value());
+                files = &listed;
             }
-            for (const DirEntry& e : *listing) {
-                std::string filename = folder + '/' + e.name;
+            for (const DirEntry& e : *files) {
                 if (pass == Pass::Include)
-                    selection.add(std::move(filename), e.size, e.time);
+                    selection.add(folder + e.name, e.size, e.time);
                 else
-                    selection.remove(filename);
+                    selection.remove(folder + e.name);
             }
             if (cancelConfirmed(s)) return ScanOutcome::Cancelled;
             s.host.setFolderLine(s.fs.currentFolder());
         }
+        dir.files.reset();  // done with this folder's listing
     }
     return ScanOutcome::Completed;
 }
@@ -137,39 +215,12 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
 }  // namespace
 
 bool recurse(ScanServices& s, const std::string& folder, DirectoryList& target) {
-    const std::string remembered = s.fs.currentFolder();
     target.clear();
-    std::vector<Subfolder> subfolders;
-
-    std::string root = withoutTrailingBlanks(folder);
-    if (root.empty() || root.back() != '/') root += '/';
-    if (Status entered = s.fs.setCurrentFolder(root); !entered) {
-        s.dialogs.message("The Path: " + root + " not found!", "Path not found!", Icon::Exclamation, buttons::Ok);
-        return false;
-    }
-
-    WalkFailure failure;
-    if (!walk(s, root, subfolders, failure)) {
-        // Named, so that a backup that stops here says which folder stopped it.
-        s.dialogs.message("The Path: " + failure.folder + " could not be read!|" + failure.reason, "Path not found!",
-                          Icon::Exclamation, buttons::Ok);
-        return false;
-    }
-
-    std::sort(subfolders.begin(), subfolders.end(), [](const Subfolder& a, const Subfolder& b) {
-        if (const int c = a.SORTFIELD.compare(b.SORTFIELD); c != 0) return c < 0;
-        return a.DIRNAME < b.DIRNAME;
-    });
-    target.reserve(subfolders.size());
-    for (Subfolder& sub : subfolders) target.push_back({std::move(sub.DIRNAME), sub.MARK});
-    subfolders.clear();
-
-    if (Status back = s.fs.setCurrentFolder(remembered); !back) {
-        target.clear();
-        s.dialogs.message("The Path: " + remembered + " not found!", "Path not found!", Icon::Exclamation,
-                          buttons::Ok);
-        return false;
-    }
+    Files unused;
+    auto below = walkBelow(s, folder, false, unused);
+    if (!below) return false;
+    target.reserve(below->size());
+    for (Subfolder& sub : *below) target.push_back({std::move(sub.DIRNAME), sub.MARK});
     return true;
 }
 

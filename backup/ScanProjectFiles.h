@@ -20,8 +20,8 @@ class RunHost;
 namespace scantext {
 inline constexpr std::string_view ScanningDirectories = "Scanning Directories:";
 inline constexpr std::string_view BuildingFileList = "Building File List:";
-inline constexpr std::string_view PurgingExcluded = "Purging Excluded:";         // backup run
-inline constexpr std::string_view PurgingExcludeFiles = "Purging Exclude Files:"; // preview
+inline constexpr std::string_view PurgingExcluded = "Purging Excluded:";           // backup run
+inline constexpr std::string_view PurgingExcludeFiles = "Purging Exclude Files:";  // preview
 }  // namespace scantext
 
 enum class ScanOutcome {
@@ -57,12 +57,12 @@ bool recurse(ScanServices& services, const std::string& folder, DirectoryList& t
 // The files a backup of the project would hold: include components first, each folder
 // and mask listed once, then the exclude components remove exact path matches; the
 // result is in SORTNAME order. Components are read in K_Exclude order.
-ScanOutcome ScanProjectFiles(ScanServices& services, Catalog& catalog, std::int32_t projectSysId,
-                             BackupFileList& list, std::string_view excludePassStatus);
+ScanOutcome ScanProjectFiles(ScanServices& services, Catalog& catalog, std::int32_t projectSysId, BackupFileList& list,
+                             std::string_view excludePassStatus);
 
 // The same over components already read, in K_Exclude order (include rules, then
 // exclude rules); components of other projects are not filtered out here.
-ScanOutcome ScanProjectFiles(ScanServices& services, const std::vector<Component>& components,
-                             BackupFileList& list, std::string_view excludePassStatus);
+ScanOutcome ScanProjectFiles(ScanServices& services, const std::vector<Component>& components, BackupFileList& list,
+                             std::string_view excludePassStatus);
 
 }  // namespace quillet

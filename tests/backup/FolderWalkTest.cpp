@@ -21,7 +21,8 @@ std::vector<std::string> dirnames(const ScanBench& b, const DirectoryList& list)
 
 TEST(FolderWalk, EveryFolderBelowInUpperCaseOrderAndCurrentFolderRestored) {
     ScanBench b;
-    for (const char* d : {"tree/beta/x", "tree/Alpha/zed", "tree/Alpha/Ant/deep", "tree/gamma", "tree/a b", "elsewhere"})
+    for (const char* d :
+         {"tree/beta/x", "tree/Alpha/zed", "tree/Alpha/Ant/deep", "tree/gamma", "tree/a b", "elsewhere"})
         b.dir.mkdir(d);
     b.dir.write("tree/file.txt", "not a folder");
     ASSERT_TRUE(b.fs.setCurrentFolder(b.dir.file("elsewhere")));
@@ -29,9 +30,9 @@ TEST(FolderWalk, EveryFolderBelowInUpperCaseOrderAndCurrentFolderRestored) {
     DirectoryList list{{"stale", 0}};
     ASSERT_TRUE(recurse(b.services, b.dir.file("tree"), list));
     // "A B" sorts before "ALPHA"; "/" sorts after the blank; the start folder is not listed.
-    EXPECT_EQ(dirnames(b, list), (std::vector<std::string>{"/tree/a b", "/tree/Alpha", "/tree/Alpha/Ant",
-                                                           "/tree/Alpha/Ant/deep", "/tree/Alpha/zed", "/tree/beta",
-                                                           "/tree/beta/x", "/tree/gamma"}));
+    EXPECT_EQ(dirnames(b, list),
+              (std::vector<std::string>{"/tree/a b", "/tree/Alpha", "/tree/Alpha/Ant", "/tree/Alpha/Ant/deep",
+                                        "/tree/Alpha/zed", "/tree/beta", "/tree/beta/x", "/tree/gamma"}));
     EXPECT_EQ(b.fs.currentFolder(), b.dir.file("elsewhere"));
     EXPECT_GT(b.host.folderLineUpdates, 0);
     EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();

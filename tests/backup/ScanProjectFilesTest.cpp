@@ -1,7 +1,7 @@
 // The file selection scan over real folders: which files, in which order, and how it
 // ends when a folder is missing or the user cancels.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,7 +62,8 @@ TEST(ScanProjectFiles, SubfoldersInUpperCaseOrderThenOwnFolderAndListInSortNameO
     // The folders were listed subfolders first, in upper-case order, the component's own last.
     Names listed;
     for (const auto& [status, folder] : b.host.folderLines)
-        if (status == scantext::BuildingFileList && (listed.empty() || listed.back() != folder)) listed.push_back(folder);
+        if (status == scantext::BuildingFileList && (listed.empty() || listed.back() != folder))
+            listed.push_back(folder);
     for (auto& f : listed) f = f.substr(b.dir.path().size());
     EXPECT_EQ(listed, (Names{"/p/Alpha", "/p/Alpha/Zed", "/p/beta", "/p/gamma", "/p"}));
     EXPECT_EQ(b.fs.currentFolder(), start);

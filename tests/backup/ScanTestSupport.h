@@ -54,8 +54,7 @@ struct ScanBench {
     std::vector<std::string> names(const BackupFileList& list) const {
         std::vector<std::string> out;
         for (const auto& e : list)
-            out.push_back(e.FILENAME.rfind(dir.path(), 0) == 0 ? e.FILENAME.substr(dir.path().size())
-                                                               : e.FILENAME);
+            out.push_back(e.FILENAME.rfind(dir.path(), 0) == 0 ? e.FILENAME.substr(dir.path().size()) : e.FILENAME);
         return out;
     }
 };
