@@ -113,11 +113,12 @@ std::int16_t ArchiveWriter::create(const std::string& folder, const std::string&
     std::string name = base + archiveName.substr(0, 180) + ".lsptmp-XXXXXX";
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) return LSP_E_CREATE_TEMP;
-    ::fchmod(fd_, 0666 & ~[] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }());
+    ::fchmod(
+        fd_, 0666 & ~[] {
+            const mode_t m = ::umask(0);
+            ::umask(m);
+            return m;
+        }());
     tempPath_ = name;
     buffer_.resize(kBufferSize);
     return LSP_OK;
@@ -279,8 +280,8 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
 
     if (isLink) {
         total = expected;
-        crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(source.linkTarget.data()),
-                                               static_cast<uInt>(total)));
+        crc = static_cast<std::uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(source.linkTarget.data()), static_cast<uInt>(total)));
         if (const auto s = put(source.linkTarget.data(), source.linkTarget.size()); s != LSP_OK) return s;
     } else {
         bool first = true, finished = false;
@@ -371,8 +372,8 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
     return LSP_OK;
 }
 
-std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& source,
-                                      Progress& progress, std::uint64_t& done) {
+std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& source, Progress& progress,
+                                      std::uint64_t& done) {
     std::uint64_t start = 0;
     if (const auto s = locateData(sourceFd, dataLimit, source, start); s != LSP_OK) return s;
     if (source.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;

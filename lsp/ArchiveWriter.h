@@ -21,10 +21,10 @@ struct PackSpec {
     std::string zipName;
     std::string itemName;
     std::string itemPath;
-    int level = 6;                 // 0 stores
-    std::uint8_t method = 2;       // 1, 2 or 9, as asked
-    std::uint8_t engine = 0;       // 0 standard, 1 fast, 2 maximum
-    std::uint8_t ownFlags = 0;     // kOwn* bits
+    int level = 6;              // 0 stores
+    std::uint8_t method = 2;    // 1, 2 or 9, as asked
+    std::uint8_t engine = 0;    // 0 standard, 1 fast, 2 maximum
+    std::uint8_t ownFlags = 0;  // kOwn* bits
     std::uint8_t dosAttributes = 0;
 };
 

@@ -126,8 +126,9 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
         if (!options.alwaysOverwrite) {
             std::string shown;
             for (const auto& part : folders) shown += part + "/";
-            const int answer = askHost(host, options.quiet, "The file " + shown + name + " already exists.|Overwrite it?",
-                                       "Confirm Overwrite");
+            const int answer =
+                askHost(host, options.quiet, "The file " + shown + name + " already exists.|Overwrite it?",
+                        "Confirm Overwrite");
             if (answer == LSP_ANSWER_CANCEL) return LSP_CANCELLED;
             if (answer != LSP_ANSWER_YES) return LSP_ANSWERED_NO;
         }
@@ -167,7 +168,8 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
     Fd out;
     if (!exists) {
         out = Fd(::openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-        if (out.fd < 0 && errno != EEXIST) return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
+        if (out.fd < 0 && errno != EEXIST)
+            return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
     }
     if (out.fd < 0) {
         out = createTemporary(dir.fd, name, temp, false, {});

@@ -15,7 +15,7 @@ struct ExtractOptions {
     bool createFolders = false;  // create missing folders (the destination included)
     bool neverOverwrite = false;
     bool alwaysOverwrite = false;
-    bool quiet = false;          // an existing file is then not overwritten
+    bool quiet = false;  // an existing file is then not overwritten
 };
 
 // Extracts item e of archive a into destination. Folders from the archive are entered

@@ -21,8 +21,8 @@ using namespace lsp;
 struct Session {
     std::string archive;  // absolute path
     ArchiveWriter writer;
-    bool existed = false;       // replaces a finished archive
-    mode_t archiveMode = 0;     // permissions of the archive it replaces
+    bool existed = false;    // replaces a finished archive
+    mode_t archiveMode = 0;  // permissions of the archive it replaces
 };
 
 std::unique_ptr<Session> g_batch;
@@ -34,7 +34,9 @@ std::string folderOf(const std::string& absolute) {
     return slash == 0 ? "/" : absolute.substr(0, slash);
 }
 
-std::string nameOf(const std::string& absolute) { return absolute.substr(absolute.rfind('/') + 1); }
+std::string nameOf(const std::string& absolute) {
+    return absolute.substr(absolute.rfind('/') + 1);
+}
 
 bool makeFolders(const std::string& path) {
     std::string sofar;
@@ -70,7 +72,8 @@ std::int16_t copyAcross(Session& s) {
         if (n < 0) return LSP_E_OPEN_TEMP;
         if (n == 0) break;
         for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::pwrite(sibling.fd(), chunk.data() + done, static_cast<std::size_t>(n - done), at + done);
+            const ssize_t w =
+                ::pwrite(sibling.fd(), chunk.data() + done, static_cast<std::size_t>(n - done), at + done);
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) return writeFailure(w < 0 ? errno : ENOSPC);
             done += w;
@@ -169,12 +172,17 @@ struct Level {
 
 bool levelFor(std::uint16_t method, std::uint32_t flags, Level& out) {
     switch (method) {
-        case LSP_METHOD_NORMAL: out = {3, 0}; return true;
-        case LSP_METHOD_STORED: out = {0, 0}; return true;
+        case LSP_METHOD_NORMAL:
+            out = {3, 0};
+            return true;
+        case LSP_METHOD_STORED:
+            out = {0, 0};
+            return true;
         case LSP_METHOD_SUPERIOR:
             out = (flags & LSP_PF_FAST) ? Level{1, 1} : (flags & LSP_PF_MAXIMUM) ? Level{9, 2} : Level{6, 0};
             return true;
-        default: return false;
+        default:
+            return false;
     }
 }
 
@@ -199,7 +207,9 @@ bool isWriteFailure(std::int16_t s) {
 
 extern "C" {
 
-uint16_t LSP_P_VERSION(void) { return LSP_VERSION; }
+uint16_t LSP_P_VERSION(void) {
+    return LSP_VERSION;
+}
 
 void LSP_PINIT_MP(const LSP_HOST* host) {
     std::lock_guard lock(libraryLock());
@@ -270,9 +280,9 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
     spec.level = level.level;
     spec.method = static_cast<std::uint8_t>(method);
     spec.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
-    spec.ownFlags = static_cast<std::uint8_t>((!itemPath.empty() && itemPath.front() == '/' ? kOwnAbsolutePath : 0) |
-                                              ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) |
-                                              (source.fd < 0 ? kOwnLink : 0));
+    spec.ownFlags =
+        static_cast<std::uint8_t>((!itemPath.empty() && itemPath.front() == '/' ? kOwnAbsolutePath : 0) |
+                                  ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) | (source.fd < 0 ? kOwnLink : 0));
     spec.dosAttributes = dos;
 
     // Is there an item of that name and path already, and may it be replaced?
@@ -293,8 +303,8 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
     if (replacing) {
         if (flags & LSP_PF_PROMPT) {
             if ((flags & LSP_PF_QUIET) || !packHost().ask) return LSP_ITEM_EXISTS;
-            const int answer = askHost(packHost(), false, itemPath + name + " already exists in the archive.|Replace it?",
-                                       "Item Exists");
+            const int answer = askHost(packHost(), false,
+                                       itemPath + name + " already exists in the archive.|Replace it?", "Item Exists");
             if (answer == LSP_ANSWER_CANCEL) return LSP_CANCELLED;
             if (answer != LSP_ANSWER_YES) return LSP_ANSWERED_NO;
         } else if (!(flags & LSP_PF_UPDATE)) {

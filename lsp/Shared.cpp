@@ -27,9 +27,13 @@ namespace {
 BatchCompleter g_completer = nullptr;
 }
 
-void setBatchCompleter(BatchCompleter completer) { g_completer = completer; }
+void setBatchCompleter(BatchCompleter completer) {
+    g_completer = completer;
+}
 
-std::int16_t completeBatch(const std::string* archive) { return g_completer ? g_completer(archive) : 0; }
+std::int16_t completeBatch(const std::string* archive) {
+    return g_completer ? g_completer(archive) : 0;
+}
 
 Progress::Progress(const LSP_HOST& host, bool enabled, std::uint64_t total)
     : host_(host), enabled_(enabled && (host.progress || host.stopRequested || host.pumpEvents)), total_(total) {}

@@ -26,13 +26,15 @@ Listing& listing() {
     return l;
 }
 
-std::string text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 void fillItem(const ZipEntry& e, LSP_ITEM& item) {
     std::memset(&item, 0, sizeof item);
     item.versionNeeded = e.versionNeeded;
-    item.attributes = static_cast<std::uint16_t>(e.externalAttr & (LSP_ATTR_READ_ONLY | LSP_ATTR_HIDDEN |
-                                                                   LSP_ATTR_SYSTEM | LSP_ATTR_ARCHIVE));
+    item.attributes = static_cast<std::uint16_t>(
+        e.externalAttr & (LSP_ATTR_READ_ONLY | LSP_ATTR_HIDDEN | LSP_ATTR_SYSTEM | LSP_ATTR_ARCHIVE));
     if (e.hasOwn) {
         item.method = e.ownMethod;
         if (e.ownMethod == LSP_METHOD_SUPERIOR && e.ownEngine == 1) item.attributes |= LSP_ATTR_FAST;
@@ -57,7 +59,9 @@ void fillItem(const ZipEntry& e, LSP_ITEM& item) {
 
 extern "C" {
 
-uint16_t LSP_U_VERSION(void) { return LSP_VERSION; }
+uint16_t LSP_U_VERSION(void) {
+    return LSP_VERSION;
+}
 
 void LSP_UINIT_MP(const LSP_HOST* host) {
     std::lock_guard lock(libraryLock());

@@ -14,8 +14,8 @@ namespace lsp {
 const ZipEntry* Directory::find(std::string_view path, std::string_view name) const {
     auto it = index.find(itemKey(path, name));
     if (it == index.end()) {
-        const std::string other = !path.empty() && path.front() == '/' ? std::string(path.substr(1))
-                                                                       : "/" + std::string(path);
+        const std::string other =
+            !path.empty() && path.front() == '/' ? std::string(path.substr(1)) : "/" + std::string(path);
         it = index.find(itemKey(other, name));
         if (it == index.end()) return nullptr;
     }
@@ -63,7 +63,8 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
     const std::uint64_t tailSize = fileSize < kEndSize + 65535 ? fileSize : kEndSize + 65535;
     const std::uint64_t tailStart = fileSize - tailSize;
     std::vector<unsigned char> tail(tailSize);
-    if (!readAt(fd, tail.data(), tail.size(), tailStart)) return fail(why, "Cannot read the archive", LSP_E_OPEN_ARCHIVE);
+    if (!readAt(fd, tail.data(), tail.size(), tailStart))
+        return fail(why, "Cannot read the archive", LSP_E_OPEN_ARCHIVE);
     std::int64_t found = -1;
     for (std::int64_t pos = static_cast<std::int64_t>(tailSize - kEndSize); pos >= 0; --pos) {
         const unsigned char* p = tail.data() + pos;
@@ -90,8 +91,7 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
             zip64 = true;
             const std::uint64_t z64Offset = get64(loc + 8);
             if (get32(loc + 4) != 0 || get32(loc + 16) > 1) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
-            if (z64Offset > endOffset - kZip64LocatorSize ||
-                endOffset - kZip64LocatorSize - z64Offset < kZip64EndSize)
+            if (z64Offset > endOffset - kZip64LocatorSize || endOffset - kZip64LocatorSize - z64Offset < kZip64EndSize)
                 return fail(why, "Zip64 end record outside the archive", LSP_E_STRUCTURE);
             unsigned char z[kZip64EndSize];
             if (!readAt(fd, z, sizeof z, z64Offset) || get32(z) != kZip64EndSig)
@@ -110,7 +110,8 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
     // Data in front of the archive proper (a self-extracting stub) moves every offset.
     if (cdOffset > cdStart) return fail(why, "Central directory offset beyond its place", LSP_E_STRUCTURE);
     const std::uint64_t shift = cdStart - cdOffset;
-    if (count > cdSize / kCentralHeaderSize) return fail(why, "More entries than the directory can hold", LSP_E_STRUCTURE);
+    if (count > cdSize / kCentralHeaderSize)
+        return fail(why, "More entries than the directory can hold", LSP_E_STRUCTURE);
 
     std::vector<unsigned char> cd(cdSize);
     if (cdSize && !readAt(fd, cd.data(), cd.size(), cdStart))
@@ -223,6 +224,8 @@ std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int
     return a;
 }
 
-void forgetArchive() { g_open.reset(); }
+void forgetArchive() {
+    g_open.reset();
+}
 
 }  // namespace lsp

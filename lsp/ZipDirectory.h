@@ -16,9 +16,9 @@
 namespace lsp {
 
 struct Directory {
-    std::vector<ZipEntry> entries;  // in stored order
+    std::vector<ZipEntry> entries;                       // in stored order
     std::unordered_map<std::string, std::size_t> index;  // itemKey -> position; the last of equal keys
-    std::uint64_t entriesEnd = 0;  // where the central directory begins
+    std::uint64_t entriesEnd = 0;                        // where the central directory begins
 
     // The item of that path and name; a leading "/" on the path is not significant.
     const ZipEntry* find(std::string_view path, std::string_view name) const;

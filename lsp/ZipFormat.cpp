@@ -4,7 +4,9 @@
 
 namespace lsp {
 
-bool ZipEntry::isLink() const { return (unixMode() & S_IFMT) == S_IFLNK; }
+bool ZipEntry::isLink() const {
+    return (unixMode() & S_IFMT) == S_IFLNK;
+}
 
 std::string itemKey(std::string_view path, std::string_view name) {
     std::string key;

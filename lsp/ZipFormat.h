@@ -42,7 +42,9 @@ constexpr std::uint8_t kOwnLink = 0x04;
 
 constexpr std::size_t kMaxItemText = 255;  // name or path in the item record
 
-inline std::uint16_t get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint16_t get16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 inline std::uint32_t get32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -99,13 +101,13 @@ struct ZipEntry {
     std::uint32_t externalAttr = 0;
 
     // Derived while reading.
-    bool isFolder = false;     // name ends with "/": not an item
-    bool tooLong = false;      // name or path does not fit the item record
-    bool hasOwn = false;       // our extra field present
+    bool isFolder = false;  // name ends with "/": not an item
+    bool tooLong = false;   // name or path does not fit the item record
+    bool hasOwn = false;    // our extra field present
     std::uint8_t ownMethod = 0;
     std::uint8_t ownEngine = 0;  // 0 standard, 1 fast, 2 maximum
     std::uint8_t ownFlags = 0;
-    bool hasTime = false;        // exact or extended time known
+    bool hasTime = false;  // exact or extended time known
     std::int64_t mtimeSeconds = 0;
     std::uint32_t mtimeNanos = 0;
 

@@ -29,30 +29,31 @@ enum {
     LSP_SAME_ARCHIVE = -29, /* the file to pack is the archive itself (or its temporary copy) */
     LSP_CANCELLED = -30,    /* the host answered Cancel or asked to stop */
 
-    LSP_E_STRUCTURE = 2,          /* not a ZIP archive, damaged directory; an item path with ".." */
+    LSP_E_STRUCTURE = 2, /* not a ZIP archive, damaged directory; an item path with ".." */
     LSP_E_MEMORY = 3,
-    LSP_E_UNEXPECTED_EOF = 4,     /* truncated archive or item data */
-    LSP_E_NOT_FOUND = 6,          /* no item of that name and path */
+    LSP_E_UNEXPECTED_EOF = 4, /* truncated archive or item data */
+    LSP_E_NOT_FOUND = 6,      /* no item of that name and path */
     LSP_E_CREATE_FOLDER = 7,
-    LSP_E_HEADER = 8,             /* local header does not match the directory */
+    LSP_E_HEADER = 8, /* local header does not match the directory */
     LSP_E_UNKNOWN_METHOD = 9,
     LSP_E_CREATE_TEMP = 12,
-    LSP_E_UPDATE_RESTORED = 13,   /* replacing an item failed; the archive is as it was */
-    LSP_E_CREATE_OUTPUT = 15,     /* target cannot be created: missing folder, a link in the way, a link leaving the destination */
-    LSP_E_DELETE_RESTORED = 16,   /* deleting failed; the archive is as it was */
-    LSP_E_REPLACE_FAILED = 17,    /* the finished copy could not take the archive's place */
+    LSP_E_UPDATE_RESTORED = 13, /* replacing an item failed; the archive is as it was */
+    LSP_E_CREATE_OUTPUT =
+        15, /* target cannot be created: missing folder, a link in the way, a link leaving the destination */
+    LSP_E_DELETE_RESTORED = 16, /* deleting failed; the archive is as it was */
+    LSP_E_REPLACE_FAILED = 17,  /* the finished copy could not take the archive's place */
     LSP_E_DISK_FULL = 20,
     LSP_E_OPEN_ARCHIVE = 21,
     LSP_E_MULTI_DISK = 23,
-    LSP_E_OPEN_SOURCE = 26,       /* the file to pack cannot be opened or read */
+    LSP_E_OPEN_SOURCE = 26, /* the file to pack cannot be opened or read */
     LSP_E_OPEN_TEMP = 27,
-    LSP_E_WRITE = 28,             /* any other write failure */
+    LSP_E_WRITE = 28, /* any other write failure */
     LSP_E_CRC = 31,
-    LSP_E_RESERVED = 35,          /* encrypted or otherwise unsupported item */
-    LSP_E_BAD_DATA = 36,          /* compressed data cannot be decoded */
+    LSP_E_RESERVED = 35, /* encrypted or otherwise unsupported item */
+    LSP_E_BAD_DATA = 36, /* compressed data cannot be decoded */
     LSP_E_SIZE_MISMATCH = 38,
     LSP_E_INTERNAL = 39,
-    LSP_E_BAD_COMMAND = 40        /* bad argument: empty name, name or path over 255 bytes, unknown method */
+    LSP_E_BAD_COMMAND = 40 /* bad argument: empty name, name or path over 255 bytes, unknown method */
 };
 
 /* ---- Methods (LSP_PACK) -------------------------------------------------------- */
@@ -72,7 +73,7 @@ enum {
      * while LSP_RELATIVEPATH is on; backup runs set it so that a restore "to the original
      * places" finds the original folders. Without LSP_PF_STORE_PATHS it does nothing. */
     LSP_PF_ABSOLUTE_PATHS = 0x0008,
-    LSP_PF_PROMPT = 0x0010,      /* an existing item: ask the host (Yes replace, No -22, Cancel -30) */
+    LSP_PF_PROMPT = 0x0010, /* an existing item: ask the host (Yes replace, No -22, Cancel -30) */
     /* 0x0020: batch appending. The archive stays open between calls and its directory is
      * written once, when the batch is completed: LSP_RESETDLL, a pack call naming another
      * archive or without 0x0020, LSP_DELETEITEM, any unpack-side call on the archive, or
@@ -92,11 +93,11 @@ enum {
 
 /* ---- Unpack flags (LSP_UNPACK) ------------------------------------------------- */
 enum {
-    LSP_UF_QUIET = 0x0001,            /* never ask the host; an existing file is not overwritten (-22) */
-    LSP_UF_USE_PATHS = 0x0002,        /* restore below the destination at the stored path */
-    LSP_UF_NEVER_OVERWRITE = 0x0004,  /* an existing file gives -22 and is left alone */
-    LSP_UF_CREATE_FOLDERS = 0x0008,   /* create missing folders (else a missing folder gives 15) */
-    LSP_UF_TEST = 0x0010,             /* decode and check size and CRC-32, write nothing */
+    LSP_UF_QUIET = 0x0001,           /* never ask the host; an existing file is not overwritten (-22) */
+    LSP_UF_USE_PATHS = 0x0002,       /* restore below the destination at the stored path */
+    LSP_UF_NEVER_OVERWRITE = 0x0004, /* an existing file gives -22 and is left alone */
+    LSP_UF_CREATE_FOLDERS = 0x0008,  /* create missing folders (else a missing folder gives 15) */
+    LSP_UF_TEST = 0x0010,            /* decode and check size and CRC-32, write nothing */
     LSP_UF_ALWAYS_OVERWRITE = 0x0020,
     LSP_UF_PUMP = 0x4000
     /* Neither 0x0004 nor 0x0020: ask the host (Yes overwrite, No -22, Cancel -30). */
@@ -114,8 +115,8 @@ enum {
 
 #pragma pack(push, 1)
 typedef struct LSP_ITEM {
-    uint16_t versionNeeded;    /*   0 */
-    uint16_t attributes;       /*   2: LSP_ATTR_* */
+    uint16_t versionNeeded; /*   0 */
+    uint16_t attributes;    /*   2: LSP_ATTR_* */
     /* 4: 1, 2 or 9 for items this library wrote; deflate by other tools reports 1, their
      * stored items 9, and any other ZIP method m reports 0x100 + m. */
     uint16_t method;

@@ -173,8 +173,8 @@ TEST_F(ChangeTest, FailedReplacementGives17AndTheArchiveSurvives) {
     const std::string lock = root ? "chattr +i " + quoted(folder) : "chmod 555 " + quoted(folder);
     if (runCommand(lock + " 2>/dev/null") != 0) GTEST_SKIP() << "cannot lock a folder here";
     const std::int16_t deleted = LSP_DELETEITEM("small.txt", "", locked.c_str(), temp.c_str(), LSP_PF_TEMP_FOLDER);
-    const std::int16_t packed = LSP_PACK(last.c_str(), locked.c_str(), temp.c_str(), 2,
-                                         LSP_PF_TEMP_FOLDER | LSP_PF_UPDATE);
+    const std::int16_t packed =
+        LSP_PACK(last.c_str(), locked.c_str(), temp.c_str(), 2, LSP_PF_TEMP_FOLDER | LSP_PF_UPDATE);
     runCommand((root ? "chattr -i " : "chmod 755 ") + quoted(folder));
     EXPECT_EQ(deleted, LSP_E_REPLACE_FAILED);
     EXPECT_EQ(packed, LSP_E_REPLACE_FAILED);

@@ -13,9 +13,9 @@
 namespace quillet::test {
 namespace {
 
-const std::set<int> kDamageStatuses = {LSP_E_STRUCTURE, LSP_E_UNEXPECTED_EOF, LSP_E_NOT_FOUND, LSP_E_HEADER,
-                                       LSP_E_UNKNOWN_METHOD, LSP_E_MULTI_DISK, LSP_E_CRC, LSP_E_RESERVED,
-                                       LSP_E_BAD_DATA, LSP_E_SIZE_MISMATCH, LSP_E_CREATE_OUTPUT, LSP_E_MEMORY};
+const std::set<int> kDamageStatuses = {LSP_E_STRUCTURE,      LSP_E_UNEXPECTED_EOF, LSP_E_NOT_FOUND,     LSP_E_HEADER,
+                                       LSP_E_UNKNOWN_METHOD, LSP_E_MULTI_DISK,     LSP_E_CRC,           LSP_E_RESERVED,
+                                       LSP_E_BAD_DATA,       LSP_E_SIZE_MISMATCH,  LSP_E_CREATE_OUTPUT, LSP_E_MEMORY};
 
 class HostileTest : public LspTest {
 protected:

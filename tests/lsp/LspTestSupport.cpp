@@ -78,7 +78,9 @@ int onStop(void* context) {
     return h->stopAtProgressCall >= 0 && static_cast<int>(h->percents.size()) > h->stopAtProgressCall;
 }
 
-void onPump(void* context) { ++static_cast<RecordingHost*>(context)->pumps; }
+void onPump(void* context) {
+    ++static_cast<RecordingHost*>(context)->pumps;
+}
 
 int onAsk(void* context, const char* question, const char*) {
     auto* h = static_cast<RecordingHost*>(context);

@@ -50,7 +50,7 @@ struct RecordingHost {
 // A ZIP archive built byte by byte, for damaged and hostile cases.
 struct RawEntry {
     std::string name;
-    std::string data;               // stored as it is (method 0)
+    std::string data;  // stored as it is (method 0)
     std::uint32_t unixMode = 0100644;
     std::uint16_t flags = 0;
     std::uint16_t method = 0;

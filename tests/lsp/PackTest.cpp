@@ -59,7 +59,8 @@ TEST_F(PackTest, RoundTripKeepsContentExactTimesAndStoresWhatDoesNotShrink) {
 
     const std::string dest = dir.mkdir("out");
     for (const auto& item : items)
-        ASSERT_EQ(LSP_UNPACK(item.name.c_str(), item.path.c_str(), archive().c_str(), dest.c_str(), kUnpackAll), LSP_OK);
+        ASSERT_EQ(LSP_UNPACK(item.name.c_str(), item.path.c_str(), archive().c_str(), dest.c_str(), kUnpackAll),
+                  LSP_OK);
     const std::string restored = dest + folder;
     EXPECT_EQ(readFile(restored + "plain.txt"), readFile(plain));
     EXPECT_EQ(readFile(restored + "noise.bin"), readFile(noise));
@@ -149,7 +150,7 @@ TEST_F(PackTest, ExistingItemIsRefusedReplacedOrAskedAbout) {
     const std::string before = readFile(archive());
     dir.write("a.txt", "second version");
 
-    EXPECT_EQ(LSP_PACK(f.c_str(), archive().c_str(), "", 2, kPaths), LSP_ITEM_EXISTS);  // restrict
+    EXPECT_EQ(LSP_PACK(f.c_str(), archive().c_str(), "", 2, kPaths), LSP_ITEM_EXISTS);                  // restrict
     EXPECT_EQ(LSP_PACK(f.c_str(), archive().c_str(), "", 2, kPaths | LSP_PF_PROMPT), LSP_ITEM_EXISTS);  // no host
     RecordingHost host;
     const LSP_HOST h = host.host();

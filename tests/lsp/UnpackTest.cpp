@@ -78,8 +78,7 @@ TEST_F(UnpackTest, StoredPathsAndFolderCreation) {
 
     EXPECT_EQ(LSP_UNPACK("item.txt", "/elsewhere/", archive().c_str(), dest.c_str(), 0), LSP_E_NOT_FOUND);
     EXPECT_EQ(LSP_UNPACK("nothing", path.c_str(), archive().c_str(), dest.c_str(), 0), LSP_E_NOT_FOUND);
-    EXPECT_EQ(LSP_UNPACK("item.txt", path.c_str(), dir.file("none.zip").c_str(), dest.c_str(), 0),
-              LSP_E_OPEN_ARCHIVE);
+    EXPECT_EQ(LSP_UNPACK("item.txt", path.c_str(), dir.file("none.zip").c_str(), dest.c_str(), 0), LSP_E_OPEN_ARCHIVE);
 }
 
 TEST_F(UnpackTest, TestOnlyWritesNothingAndFindsCrcDamage) {

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds the reading side of the library pair with clang's libFuzzer (address and
+# undefined-behaviour sanitizers) and fuzzes it. Seeds are made with zip.
+#   bench/lsp/fuzz.sh [seconds]   (default 600)
+set -euo pipefail
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+seconds=${1:-600}
+work=${LSP_FUZZ_DIR:-$top/build-fuzz}
+command -v clang++ >/dev/null || { echo "clang++ is needed for fuzzing" >&2; exit 2; }
+mkdir -p "$work/corpus" "$work/seeds-src/sub"
+clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$top" "$top"/lsp/{EntryData,Extract,Shared,Unpack,ZipDirectory,ZipFormat}.cpp \
+    "$top/bench/lsp/fuzz_reader.cpp" -lz -o "$work/fuzz_reader"
+
+if [ -z "$(ls -A "$work/corpus")" ]; then
+    cd "$work/seeds-src"
+    printf 'hello hello hello\n' > a.txt
+    head -c 3000 /dev/urandom > sub/b.bin
+    ln -sf a.txt link
+    zip -q -X "$work/corpus/deflate.zip" a.txt sub/b.bin
+    zip -q -X -0 "$work/corpus/stored.zip" a.txt
+    zip -q -y "$work/corpus/link.zip" link a.txt
+    zip -q -r "$work/corpus/folders.zip" sub
+    printf 'x' | zip -q "$work/corpus/stream.zip" -
+    cd - >/dev/null
+fi
+cd "$work"
+exec ./fuzz_reader -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 corpus
