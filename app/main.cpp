@@ -8,6 +8,7 @@
 #include "app/CommandLine.h"
 #include "app/HelpText.h"
 #include "app/Startup.h"
+#include "app/cli/Cli.h"
 #include "catalog/Catalog.h"
 #include "framework/ConsoleDialogs.h"
 #include "framework/Settings.h"
@@ -26,6 +27,9 @@ std::string workingFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // "quillet project add ...", "quillet backup ...": the subcommands for scripts take over.
+    if (argc > 1 && cli::isSubcommand(argv[1]))
+        return cli::runSubcommand(std::vector<std::string>(argv + 1, argv + argc));
     const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     const Paths paths = Paths::fromEnvironment();
 

@@ -1,0 +1,214 @@
+#include "app/cli/Cli.h"
+
+#include <exception>
+#include <iostream>
+
+#include "app/cli/CliCommands.h"
+#include "app/cli/CliContext.h"
+#include "catalog/Catalog.h"
+
+namespace quillet::cli {
+
+namespace {
+
+std::string firstWord(const std::string& words) {
+    return words.substr(0, words.find(' '));
+}
+
+bool isHelpFlag(const std::string& arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+// The commands of one group ("project": list, add, remove) as the help of the group.
+std::string groupHelp(const std::string& group) {
+    std::string text;
+    for (const Command& c : commands())
+        if (firstWord(c.words) == group) text += commandHelp(c) + "\n";
+    return text;
+}
+
+std::string groupActions(const std::string& group) {
+    std::string names;
+    for (const Command& c : commands()) {
+        if (firstWord(c.words) != group || c.words == group) continue;
+        if (!names.empty()) names += ", ";
+        names += c.words.substr(group.size() + 1);
+    }
+    return names;
+}
+
+const Command* findCommand(const std::string& words) {
+    for (const Command& c : commands())
+        if (c.words == words) return &c;
+    return nullptr;
+}
+
+int helpCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.size() <= 1) {
+        out << overviewHelp();
+        return Success;
+    }
+    std::string words = arguments[1];
+    for (std::size_t i = 2; i < arguments.size(); ++i) words += " " + arguments[i];
+    if (const Command* c = findCommand(words)) {
+        out << commandHelp(*c);
+        return Success;
+    }
+    if (!isSubcommand(words) || words == "help") {
+        err << "quillet help: there is no command \"" << words << "\" (see 'quillet help')\n";
+        return Usage;
+    }
+    out << groupHelp(words);
+    return Success;
+}
+
+int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    const std::string& group = arguments.front();
+    if (group == "help") return helpCommand(arguments, out, err);
+
+    const Command* command = findCommand(group);
+    std::size_t rest = 1;
+    if (!command) {
+        // A group: the second word is the action.
+        if (arguments.size() < 2 || isHelpFlag(arguments[1])) {
+            if (arguments.size() >= 2) {
+                out << groupHelp(group);
+                return Success;
+            }
+            err << "quillet " << group << ": say what to do: " << groupActions(group) << " (see 'quillet " << group
+                << " --help')\n";
+            return Usage;
+        }
+        command = findCommand(group + " " + arguments[1]);
+        if (!command) {
+            err << "quillet " << group << ": unknown action \"" << arguments[1] << "\"; the actions are "
+                << groupActions(group) << " (see 'quillet " << group << " --help')\n";
+            return Usage;
+        }
+        rest = 2;
+    }
+
+    CliContext ctx("quillet " + command->words, out, err);
+    auto parsed = parseArguments(std::vector<std::string>(arguments.begin() + static_cast<long>(rest), arguments.end()),
+                                 command->options);
+    if (!parsed) return ctx.usage(parsed.error());
+    if (parsed->help) {
+        out << commandHelp(*command);
+        return Success;
+    }
+    const int given = static_cast<int>(parsed->positional.size());
+    if (given < command->minPositional) {
+        const std::size_t missing = std::min(static_cast<std::size_t>(given), command->positionalNames.size() - 1);
+        return ctx.usage("missing " + command->positionalNames[missing]);
+    }
+    if (command->maxPositional >= 0 && given > command->maxPositional)
+        return ctx.usage("unexpected argument \"" + parsed->positional[command->maxPositional] + "\"");
+    return command->run(ctx, *parsed);
+}
+
+}  // namespace
+
+bool isSubcommand(std::string_view firstArgument) {
+    if (firstArgument == "help") return true;
+    for (const Command& c : commands())
+        if (firstWord(c.words) == firstArgument) return true;
+    return false;
+}
+
+int runSubcommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) return Usage;
+    try {
+        const int status = dispatch(arguments, out, err);
+        out.flush();
+        return status;
+    } catch (const std::exception& e) {
+        out.flush();
+        err << "quillet " << arguments.front() << ": " << e.what() << "\n";
+        return Failed;
+    }
+}
+
+int runSubcommand(const std::vector<std::string>& arguments) {
+    return runSubcommand(arguments, std::cout, std::cerr);
+}
+
+// ---- CliContext ----
+
+CliContext::CliContext(std::string commandName, std::ostream& outStream, std::ostream& errStream)
+    : out(outStream),
+      err(errStream),
+      paths(Paths::fromEnvironment()),
+      dialogs(errStream),
+      settings(paths),
+      command_(std::move(commandName)) {}
+
+CliContext::~CliContext() {
+    if (catalog_ && catalog_->isOpen()) catalog_->close();
+}
+
+Catalog* CliContext::catalog() {
+    if (catalog_ && catalog_->isOpen()) return catalog_.get();
+    if (catalogFailed_) return nullptr;
+    if (!ensureFolder(paths.dataFolder)) {
+        catalogFailed_ = true;
+        fail("cannot create the data folder " + paths.dataFolder);
+        return nullptr;
+    }
+    catalog_ = std::make_unique<Catalog>(paths.dataFolder);
+    if (Status s = catalog_->open(); !s) {
+        catalogFailed_ = true;
+        fail(s.error());
+        return nullptr;
+    }
+    return catalog_.get();
+}
+
+std::optional<Project> CliContext::project(const std::string& name, int& exitStatus) {
+    Catalog* c = catalog();
+    if (!c) {
+        exitStatus = Failed;
+        return std::nullopt;
+    }
+    auto found = c->projects().byName(name);
+    if (!found) {
+        exitStatus = fail(found.error());
+        return std::nullopt;
+    }
+    if (!found->has_value()) {
+        err << command_ << ": there is no project named \"" << name << "\" (see 'quillet project list')\n";
+        exitStatus = Usage;
+        return std::nullopt;
+    }
+    return **found;
+}
+
+std::string CliContext::absoluteFolder(const std::string& typed) const {
+    std::string path = expandHome(typed);
+    const bool slash = !path.empty() && path.back() == '/';
+    path = fs.absolutePath(path);
+    if (slash && path.back() != '/') path += '/';
+    return path;
+}
+
+int CliContext::fail(const std::string& text) {
+    err << command_ << ": " << text << "\n";
+    return Failed;
+}
+
+int CliContext::usage(const std::string& text) {
+    err << command_ << ": " << text << " (see '" << command_ << " --help')\n";
+    return Usage;
+}
+
+void CliContext::warn(const std::string& text) {
+    err << command_ << ": warning: " << text << "\n";
+}
+
+std::string field(const std::string& value) {
+    std::string out = value;
+    for (char& c : out)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return out;
+}
+
+}  // namespace quillet::cli

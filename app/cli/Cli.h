@@ -1,0 +1,28 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet::cli {
+
+// Exit statuses of the subcommands.
+enum Exit : int {
+    Success = 0,
+    Failed = 1,  // the operation was tried and failed
+    Usage = 2,   // the command line was wrong, or it names a project that does not exist
+};
+
+// True when the program's first argument names a subcommand ("project", "backup",
+// "help", ...); the program then hands all its arguments to runSubcommand.
+bool isSubcommand(std::string_view firstArgument);
+
+// Runs one subcommand: parses its arguments, calls the engine, prints the result to out
+// (plain text, one record per line, tab-separated tables) and every problem to err.
+// Nothing prompts. Returns the exit status.
+int runSubcommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// The same on the standard streams.
+int runSubcommand(const std::vector<std::string>& arguments);
+
+}  // namespace quillet::cli

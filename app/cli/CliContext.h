@@ -1,0 +1,83 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "app/cli/Cli.h"
+#include "app/cli/CliArguments.h"
+#include "catalog/Records.h"
+#include "framework/ConsoleDialogs.h"
+#include "framework/Settings.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+namespace quillet {
+class Catalog;
+}
+
+namespace quillet::cli {
+
+// Console dialogs that also count the messages they print, so a command can tell that an
+// engine reported a problem it does not return (an archive listing that failed).
+class CountingDialogs : public ConsoleDialogs {
+public:
+    explicit CountingDialogs(std::ostream& out) : ConsoleDialogs(out) {}
+    using Dialogs::message;
+    int message(const MessageRequest& request) override {
+        ++messages_;
+        return ConsoleDialogs::message(request);
+    }
+    int messages() const { return messages_; }
+
+private:
+    int messages_ = 0;
+};
+
+// What every subcommand works with: where the files are, the output streams, the
+// dialogs that answer without asking (messages go to err), the settings, the file system
+// and, opened on first use, the record files.
+class CliContext {
+public:
+    CliContext(std::string commandName, std::ostream& out, std::ostream& err);
+    ~CliContext();
+
+    const std::string& commandName() const { return command_; }  // "quillet project add"
+    std::ostream& out;
+    std::ostream& err;
+    Paths paths;
+    CountingDialogs dialogs;
+    Settings settings;
+    FileSystem fs;  // its current folder is the process's working folder
+
+    // The record files, opened on the first call; nothing when they cannot be (the
+    // reason has been printed).
+    Catalog* catalog();
+
+    // The project of that name (any letter case), as the -P flag finds it. Prints the
+    // problem and gives the exit status when there is none.
+    std::optional<Project> project(const std::string& name, int& exitStatus);
+
+    // A folder given on the command line as an absolute path: "~" expanded, a relative
+    // path taken from the working folder, "." and ".." resolved; trailing '/' as given.
+    std::string absoluteFolder(const std::string& typed) const;
+
+    // "quillet project add: text" on err; return Failed.
+    int fail(const std::string& text);
+    // The same followed by where the help is; return Usage.
+    int usage(const std::string& text);
+    // A warning that does not change the exit status.
+    void warn(const std::string& text);
+
+private:
+    std::string command_;
+    std::unique_ptr<Catalog> catalog_;
+    bool catalogFailed_ = false;
+};
+
+// A table field: tabs and line breaks inside a value would split the record, so they are
+// printed as blanks.
+std::string field(const std::string& value);
+
+}  // namespace quillet::cli

@@ -1,0 +1,129 @@
+#include <string>
+
+#include "app/cli/CliCommands.h"
+
+namespace quillet::cli {
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table = {
+        {"project list", "", "one line per project",
+         "Prints one line per project, in name order, with the fields separated by tabs:\n"
+         "SYSID, name, prefix, \"normal\" or \"favourites\", the number of backups kept\n"
+         "(0: all), destination folder.\n",
+         {}, {}, 0, 0, projectList},
+        {"project add", "NAME [--dest DIR] [--prefix P] [--max N] [--notes TEXT] [--favorites]",
+         "add a project (or, with --favorites, a favourites folder)",
+         "Adds a project with the rules of the project form and prints its line as\n"
+         "'quillet project list' does.\n"
+         "  --dest DIR      destination folder of the archives; created when missing.\n"
+         "                  Without it, the default destination of the settings.\n"
+         "  --prefix P      the four characters every archive name begins with; blanks\n"
+         "                  become \"_\", letters capitals, and a shorter prefix is filled\n"
+         "                  with \"_\". Without it a free prefix of four random capitals is\n"
+         "                  chosen; --prefix \"\" takes the first four characters of NAME.\n"
+         "                  A prefix used by another project is refused.\n"
+         "  --max N         archives to keep, 0-255 (0 keeps all); default 20.\n"
+         "  --notes TEXT    notes, written into the comment of every archive.\n"
+         "  --favorites     a favourites folder: a named folder archives are copied\n"
+         "                  into; it has no prefix and is never backed up.\n"
+         "Project names compare without regard to case; a name already used is refused.\n",
+         {{"--dest", true}, {"--prefix", true}, {"--max", true}, {"--notes", true}, {"--favorites", false}},
+         {"NAME"}, 1, 1, projectAdd},
+        {"project remove", "NAME [--delete-archives]", "delete a project and its components",
+         "Deletes the project and all its components. With --delete-archives its archive\n"
+         "files are deleted too (PREFIX????.LSP in its destination; for a favourites folder\n"
+         "every *.LSP file there), one line \"deleted<TAB>FILE\" each.\n",
+         {{"--delete-archives", false}}, {"NAME"}, 1, 1, projectRemove},
+        {"component add", "PROJECT --path DIR --mask MASKS [--exclude] [--recurse]", "add a component to a project",
+         "Adds a folder-and-masks rule to the project and prints its line as\n"
+         "'quillet component list' does.\n"
+         "  --path DIR      the folder; a relative path is taken from the working folder.\n"
+         "  --mask MASKS    file masks separated by commas, such as \"*.doc, *.txt\"\n"
+         "                  (wildcards * and ?, any letter case; each at most 20 characters).\n"
+         "  --exclude       files matching the masks are left out of the backup.\n"
+         "  --recurse       subfolders too.\n",
+         {{"--path", true}, {"--mask", true}, {"--exclude", false}, {"--recurse", false}},
+         {"PROJECT"}, 1, 1, componentAdd},
+        {"component list", "PROJECT", "list a project's components",
+         "Prints one line per component, in folder order, with the fields separated by\n"
+         "tabs: folder, \"include\" or \"exclude\", \"recurse\" or \"-\", masks.\n",
+         {}, {"PROJECT"}, 1, 1, componentList},
+        {"component remove", "PROJECT --path DIR", "remove a project's components of one folder",
+         "Removes every component of the project whose folder is DIR (with or without the\n"
+         "trailing \"/\") and prints the line of each removed component.\n",
+         {{"--path", true}}, {"PROJECT"}, 1, 1, componentRemove},
+        {"preview", "PROJECT", "the files a backup would contain",
+         "Scans the project's components as a backup does and prints, in backup order, one\n"
+         "line per file: full path<TAB>size in bytes; then \"Total Files:<TAB>N\" and\n"
+         "\"Total Bytes:<TAB>N\". Nothing is written.\n",
+         {}, {"PROJECT"}, 1, 1, previewCommand},
+        {"backup", "PROJECT", "back up a project now",
+         "Makes a new archive of the project exactly as 'quillet --console -P=PROJECT'\n"
+         "does: it becomes PREFIX0001.LSP, older archives move up one number, those beyond\n"
+         "the project's maximum are deleted. Exit status 0 only when every file was packed.\n",
+         {}, {"PROJECT"}, 1, 1, backupCommand},
+        {"archives", "PROJECT", "list a project's archive files",
+         "Prints one line per archive file, newest first, with the fields separated by\n"
+         "tabs: file name, date (YYYY-MM-DD), time (HH:MM:SS), size in bytes, and the first\n"
+         "line of the archive's comment.\n",
+         {}, {"PROJECT"}, 1, 1, archivesCommand},
+        {"contents", "ARCHIVE", "list the items of an archive file",
+         "Prints one line per item, with the fields separated by tabs as the Backup Details\n"
+         "list shows them: path, file name, type, date (YYYY-MM-DD), time (HH:MM:SS), size,\n"
+         "ratio, packed size, attributes, method, CRC-32. Then the totals:\n"
+         "\"Files in Backup:\", \"Size (Before):\", \"Size (After):\" (the archive file's\n"
+         "size) and \"Comp Ratio:\", each followed by a tab and its value.\n",
+         {}, {"ARCHIVE"}, 1, 1, contentsCommand},
+        {"test", "ARCHIVE [ITEM...]", "test the items of an archive file",
+         "Tests every item of the archive, or each ITEM named (its stored path and name,\n"
+         "or its name alone), without writing anything. One line per item:\n"
+         "\"good<TAB>ITEM\" or \"bad<TAB>ITEM<TAB>reason\"; then the summary line.\n"
+         "Exit status 0 only when every item is good.\n",
+         {}, {"ARCHIVE", "ITEM"}, 1, -1, testCommand},
+        {"restore", "ARCHIVE --to DIR [--paths] [--overwrite] [--create-dirs] [ITEM...]",
+         "restore items of an archive file",
+         "Restores every item of the archive, or each ITEM named (its stored path and name,\n"
+         "or its name alone), into DIR. One line per item: \"restored<TAB>FILE\" or\n"
+         "\"failed<TAB>FILE<TAB>reason\"; then the summary line.\n"
+         "  --to DIR        the folder to restore into; created when missing.\n"
+         "  --paths         restore each item below DIR at its stored path\n"
+         "                  (DIR/home/me/docs/a.txt); without it, DIR/a.txt.\n"
+         "  --overwrite     replace files that exist; without it they are kept and the\n"
+         "                  item counts as failed.\n"
+         "  --create-dirs   create the folders of the stored paths as needed.\n"
+         "Restoring never writes outside DIR.\n",
+         {{"--to", true}, {"--paths", false}, {"--overwrite", false}, {"--create-dirs", false}},
+         {"ARCHIVE", "ITEM"}, 1, -1, restoreCommand},
+    };
+    return table;
+}
+
+std::string commandHelp(const Command& command) {
+    std::string text = "Usage: quillet " + command.words;
+    if (!command.synopsis.empty()) text += " " + command.synopsis;
+    text += "\n" + command.summary + ".\n\n" + command.details;
+    return text;
+}
+
+std::string overviewHelp() {
+    std::string text =
+        "Usage: quillet COMMAND [ARGUMENTS]\n"
+        "Everyday tasks without a window, for schedulers, SSH sessions and scripts.\n"
+        "Without a command Quillet opens its console window (see 'quillet --help').\n\n"
+        "Commands:\n";
+    for (const Command& c : commands()) {
+        std::string left = "  " + c.words;
+        if (left.size() < 20) left.resize(20, ' ');
+        text += left + "  " + c.summary + "\n";
+    }
+    text +=
+        "\n"
+        "'quillet COMMAND --help' (or 'quillet help COMMAND') explains one command.\n"
+        "Project names compare without regard to case. Nothing prompts. Output is plain\n"
+        "text, one record per line; tables separate their fields with tabs.\n"
+        "Exit status: 0 done, 1 the operation failed, 2 a usage error or an unknown project.\n"
+        "Problems are reported on standard error.\n";
+    return text;
+}
+
+}  // namespace quillet::cli

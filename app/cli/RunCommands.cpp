@@ -1,0 +1,61 @@
+// quillet preview | backup: the selection scan and the unattended backup run.
+#include "app/ConsoleBackupView.h"
+#include "app/UnattendedRun.h"
+#include "app/cli/CliCommands.h"
+#include "app/cli/CliContext.h"
+#include "archive/lspclass.h"
+#include "backup/BatchBackup.h"
+#include "backup/PlayEventSound.h"
+#include "backup/ScanProjectFiles.h"
+#include "catalog/Catalog.h"
+#include "framework/Clock.h"
+#include "framework/RunHost.h"
+
+namespace quillet::cli {
+
+int previewCommand(CliContext& ctx, const ParsedArguments& args) {
+    int status = Success;
+    const auto project = ctx.project(args.positional[0], status);
+    if (!project) return status;
+    if (project->FAVORITES == 1)
+        return ctx.fail("\"" + project->NAME + "\" is a favourites folder: it has no backup to preview.");
+
+    // The scan of the preview window, with nobody to press its Cancel button.
+    PlainRunHost host;
+    ScanServices services{ctx.fs, ctx.dialogs, host};
+    BackupFileList files;
+    const ScanOutcome outcome =
+        ScanProjectFiles(services, *ctx.catalog(), project->SYSID, files, scantext::PurgingExcludeFiles);
+    if (outcome == ScanOutcome::PathNotFound) return ctx.fail("a folder of the project could not be entered");
+    if (outcome != ScanOutcome::Completed) return ctx.fail("the scan did not complete");
+
+    std::int64_t bytes = 0;
+    for (const BackupFileEntry& f : files) {
+        ctx.out << field(f.FILENAME) << '\t' << f.SIZE << '\n';
+        bytes += f.SIZE;
+    }
+    if (files.empty()) ctx.err << "<No Files Match Criteria>\n";
+    ctx.out << "Total Files:\t" << files.size() << '\n' << "Total Bytes:\t" << bytes << '\n';
+    return Success;
+}
+
+int backupCommand(CliContext& ctx, const ParsedArguments& args) {
+    // Exactly the run of "--console -P=PROJECT": the same unattended backup command, the
+    // console's view of the run and the loop that steps it.
+    lspclass archive(ctx.dialogs, ctx.paths.configFolder);
+    archive.Init();
+    SystemClock clock;
+    SilentSoundPlayer sounds;
+    Catalog catalog(ctx.paths.dataFolder);
+    ensureFolder(ctx.paths.dataFolder);
+    BackupCommandServices services{ctx.fs, ctx.dialogs, ctx.settings, clock, catalog, sounds, archive,
+                                   ctx.paths.programFolder, {}};
+    ConsoleBackupView view(ctx.out, clock);
+    LoopBackupDriver driver(view);
+    const int code = RunUnattendedBackup(services, args.positional[0], driver);
+    archive.Kill();
+    if (code == unattended::ImproperName) return Usage;
+    return code == unattended::Succeeded ? Success : Failed;
+}
+
+}  // namespace quillet::cli

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/Records.h"
+#include "platform/Result.h"
+
+namespace quillet {
+
+class Catalog;
+
+// The rules of the project and component forms that are not about windows, shared by the
+// forms and the command line.
+
+// A prefix has this many characters; archives are named prefix + "0001.LSP".
+inline constexpr std::size_t PrefixWidth = 4;
+
+// Gives a random number from 0 to 25 (one capital letter A-Z) per call.
+using LetterSource = std::function<int()>;
+// Uniform letters from a generator seeded by the system.
+LetterSource systemLetterSource();
+
+// The prefix as the form accepts it: cut to four characters and padded to four with
+// blanks, every blank made "_", letters in capitals ("ab" gives "AB__"). Characters that
+// would change what the archive name means - '/', the wildcards '*' and '?', '\' and
+// control characters - become "_" as well: a prefix such as "A*" would make the listing
+// of one project's archives (prefix + "????.LSP") find, rotate and delete those of others.
+std::string NormalizePrefix(std::string_view prefix);
+
+// The prefix a blank prefix takes from the project's name: its first four characters,
+// normalised ("my project" gives "MY_P").
+std::string PrefixFromName(std::string_view name);
+
+// The prefix offered to a new project: up to 20 candidates of four random capitals, the
+// first one not in inUse (compared without regard to case); the last candidate when all
+// twenty are taken (saving then refuses it as a duplicate).
+std::string GeneratePrefix(const std::vector<std::string>& inUse, const LetterSource& letters);
+
+// Every project's prefix, in ascending order (blank ones left out).
+Result<std::vector<std::string>> PrefixesInUse(Catalog& catalog);
+
+// A destination or component folder as the forms keep it: a leading "~" expanded to the
+// home folder and a trailing "/" added when missing. Other paths stay as typed.
+std::string NormalizeFolderPath(std::string_view path);
+
+// A project to add, as the project form or the command line collects it.
+struct ProjectRequest {
+    std::string name;
+    // Nothing: a generated prefix. Blank: the first four characters of the name.
+    std::optional<std::string> prefix;
+    std::string destination;  // normalised with NormalizeFolderPath
+    std::uint8_t maxBackups = 20;
+    std::string notes;
+    bool favorites = false;  // a favourites folder keeps a blank prefix
+};
+
+// Adds a project with the form's rules: prefix generated or normalised, destination with
+// its trailing "/", fields within their widths, a duplicate non-blank prefix refused with
+// the name of the project that holds it. Returns the stored record.
+Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, const LetterSource& letters);
+
+// Adds a component to the project with the component form's rules: the folder normalised
+// as above and the mask text with NormalizeMaskList. A mask text without any mask is
+// refused. Returns the stored record.
+Result<Component> AddComponent(Catalog& catalog, std::int32_t projectSysId, std::string_view path,
+                               std::string_view maskText, bool exclude, bool recurse);
+
+}  // namespace quillet
