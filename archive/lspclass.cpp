@@ -114,10 +114,8 @@ static const Setting kSettingsBeforeTemp[] = {
     {"Use_Temporary_Path", &lspclass::USE_TEMPORARY_PATH, 0},
 };
 static const Setting kSettingsAfterTemp[] = {
-    {"Retain_Attributes", &lspclass::RETAIN_ATTRIBUTES, 0},
-    {"Read_Only_Attribute", &lspclass::READ_ONLY_ATTRIBUTE, 0},
-    {"Normal_Attribute", &lspclass::NORMAL_ATTRIBUTE, 0},
-    {"Hidden_Attribute", &lspclass::HIDDEN_ATTRIBUTE, 0},
+    {"Retain_Attributes", &lspclass::RETAIN_ATTRIBUTES, 0}, {"Read_Only_Attribute", &lspclass::READ_ONLY_ATTRIBUTE, 0},
+    {"Normal_Attribute", &lspclass::NORMAL_ATTRIBUTE, 0},   {"Hidden_Attribute", &lspclass::HIDDEN_ATTRIBUTE, 0},
     {"System_Attribute", &lspclass::SYSTEM_ATTRIBUTE, 0},
 };
 
@@ -141,9 +139,15 @@ bool lspclass::SavePreferences() {
 
 void lspclass::SetPackFlags() {
     switch (COMPRESSION_METHOD) {
-    case 1: COMP_MODE = LSP_METHOD_NORMAL; break;
-    case 3: COMP_MODE = LSP_METHOD_STORED; break;
-    default: COMP_MODE = LSP_METHOD_SUPERIOR; break;
+        case 1:
+            COMP_MODE = LSP_METHOD_NORMAL;
+            break;
+        case 3:
+            COMP_MODE = LSP_METHOD_STORED;
+            break;
+        default:
+            COMP_MODE = LSP_METHOD_SUPERIOR;
+            break;
     }
 
     PACK_FLAG = 0;
@@ -163,14 +167,24 @@ void lspclass::SetPackFlags() {
     if (PATH_INFORMATION == 2 || PATH_INFORMATION == 3) PACK_FLAG += LSP_PF_STORE_PATHS;
     if (PACK_QUIET_MODE_FLAG != 0) PACK_FLAG += LSP_PF_QUIET;
     switch (COMPRESSION_ENGINE) {
-    case 1: PACK_FLAG += LSP_PF_FAST; break;
-    case 2: break;
-    default: PACK_FLAG += LSP_PF_MAXIMUM; break;
+        case 1:
+            PACK_FLAG += LSP_PF_FAST;
+            break;
+        case 2:
+            break;
+        default:
+            PACK_FLAG += LSP_PF_MAXIMUM;
+            break;
     }
     switch (PACK_OVERWRITE_OPTION) {
-    case 1: PACK_FLAG += LSP_PF_UPDATE; break;
-    case 2: break;
-    default: PACK_FLAG += LSP_PF_PROMPT; break;
+        case 1:
+            PACK_FLAG += LSP_PF_UPDATE;
+            break;
+        case 2:
+            break;
+        default:
+            PACK_FLAG += LSP_PF_PROMPT;
+            break;
     }
     if (USE_TEMPORARY_PATH != 0) PACK_FLAG += LSP_PF_TEMP_FOLDER;
     if (READ_ONLY_ATTRIBUTE != 0) PACK_FLAG += LSP_PF_READ_ONLY;
@@ -186,9 +200,14 @@ void lspclass::SetUnpackFlags() {
     if (USE_PATH_INFO == 1) UNPACK_FLAG += LSP_UF_USE_PATHS;
     if (CREATE_DIRECTORY == 1) UNPACK_FLAG += LSP_UF_CREATE_FOLDERS;
     switch (UNPACK_OVERWRITE_OPTION) {
-    case 1: UNPACK_FLAG += LSP_UF_ALWAYS_OVERWRITE; break;
-    case 2: break;
-    default: UNPACK_FLAG += LSP_UF_NEVER_OVERWRITE; break;
+        case 1:
+            UNPACK_FLAG += LSP_UF_ALWAYS_OVERWRITE;
+            break;
+        case 2:
+            break;
+        default:
+            UNPACK_FLAG += LSP_UF_NEVER_OVERWRITE;
+            break;
     }
     if (USE_LSP_MESSAGE_PUMP == 1) UNPACK_FLAG += LSP_UF_PUMP;
 }
@@ -218,22 +237,28 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
     if (item.attributes & LSP_ATTR_ARCHIVE) e.GENERAL_PURPOSE_BIT_FLAG[3] = 'a';
 
     switch (item.method) {
-    case LSP_METHOD_NORMAL: e.COMPRESSION_METHOD = "normal"; break;
-    case LSP_METHOD_SUPERIOR:
-        e.COMPRESSION_METHOD = (item.attributes & LSP_ATTR_FAST)      ? "superiorF"
-                               : (item.attributes & LSP_ATTR_MAXIMUM) ? "superiorM"
-                                                                      : "superiorS";
-        break;
-    case LSP_METHOD_STORED: e.COMPRESSION_METHOD = "stored"; break;
-    default: e.COMPRESSION_METHOD = "unknown"; break;
+        case LSP_METHOD_NORMAL:
+            e.COMPRESSION_METHOD = "normal";
+            break;
+        case LSP_METHOD_SUPERIOR:
+            e.COMPRESSION_METHOD = (item.attributes & LSP_ATTR_FAST)      ? "superiorF"
+                                   : (item.attributes & LSP_ATTR_MAXIMUM) ? "superiorM"
+                                                                          : "superiorS";
+            break;
+        case LSP_METHOD_STORED:
+            e.COMPRESSION_METHOD = "stored";
+            break;
+        default:
+            e.COMPRESSION_METHOD = "unknown";
+            break;
     }
 
     const unsigned date = item.dosDate;
     e.LAST_MOD_FILE_DATE = dateNumber(1980 + static_cast<int>(date >> 9), static_cast<int>((date >> 5) & 0x0F),
                                       static_cast<int>(date & 0x1F));
     const unsigned time = item.dosTime;
-    e.LAST_MOD_FILE_TIME = static_cast<std::int32_t>((time >> 11) * 360000 + ((time >> 5) & 0x3F) * 6000 +
-                                                     (time & 0x1F) * 200 + 1);
+    e.LAST_MOD_FILE_TIME =
+        static_cast<std::int32_t>((time >> 11) * 360000 + ((time >> 5) & 0x3F) * 6000 + (time & 0x1F) * 200 + 1);
 
     e.UNCOMPRESSED_SIZE = static_cast<std::int64_t>((std::uint64_t(item.unpackedSizeHigh) << 32) | item.unpackedSize);
     e.COMPRESSED_SIZE = static_cast<std::int64_t>((std::uint64_t(item.packedSizeHigh) << 32) | item.packedSize);
@@ -292,7 +317,8 @@ void lspclass::ReadDirectory() {
             } else {
                 dialogs_.beep();
                 // The record's name and path stand for its bytes: the rest is binary.
-                std::string recordText = fixedText(item.path, sizeof item.path) + fixedText(item.name, sizeof item.name);
+                std::string recordText =
+                    fixedText(item.path, sizeof item.path) + fixedText(item.name, sizeof item.name);
                 dialogs_.message(ErrorText(status) + "|" + fixedText(buffer1, sizeof buffer1) + "|" +
                                      fixedText(buffer2, sizeof buffer2) + "|" + archive + "|" + recordText,
                                  "Archive Error", Icon::Exclamation);
@@ -399,8 +425,8 @@ std::int16_t lspclass::Extract(std::size_t index) {
     std::int16_t status;
     {
         WaitCursor wait(dialogs_);
-        status = LSP_UNPACK(ITEM_NAME.c_str(), PATH_INFO.c_str(), archive.c_str(), UNPACK_DIRECTORY.c_str(),
-                            UNPACK_FLAG);
+        status =
+            LSP_UNPACK(ITEM_NAME.c_str(), PATH_INFO.c_str(), archive.c_str(), UNPACK_DIRECTORY.c_str(), UNPACK_FLAG);
     }
     if (status > 1) {
         dialogs_.message(ErrorText(status), "Error", Icon::Exclamation);
@@ -412,47 +438,87 @@ std::int16_t lspclass::Extract(std::size_t index) {
 
 std::string lspclass::ErrorText(int status) {
     switch (status) {
-    case 0:
-    case 1: return {};
-    case -2: return "Low Level interupt";
-    case -5: return "File already exists in archive";
-    case -22: return "NO button pressed";
-    case -29: return "Nothing to do! (same archive)";
-    case -30: return "CANCEL button pressed";
-    case 2: return "LSPack archive structure error";
-    case 3: return "Error allocation memory";
-    case 4: return "Unexpected end of file";
-    case 6: return "File not found in archive";
-    case 7: return "Error creating Directory";
-    case 8: return "LSPack internal header error";
-    case 9: return "Unknown compression method";
-    case 10: return "Unable to write STORED data";
-    case 11: return "Can't read STORED data";
-    case 12: return "Error creating Temp-File (Disk-Full?)";
-    case 13: return "Update error - Original data has been restored";
-    case 14: return "Stream write error - not original decompressed";
-    case 15: return "Error creating output file";
-    case 16: return "Delete error - Original data restored";
-    case 17: return "Output file write failure (was replacing the original LSP file)";
-    case 20: return "Disk full";
-    case 21: return "Error opening archive";
-    case 23: return "This version cannot read multi-disk archives yet";
-    case 24: return "This version cannot read extended header format yet";
-    case 25: return "This version cannot read PKZIP archives yet";
-    case 26: return "Error opening source file";
-    case 27: return "Error opening Temp-File";
-    case 28: return "Output write failure";
-    case 31: return "CRC-32 failure";
-    case 32: return "More recent LSP version required";
-    case 34: return "Not enough memory available";
-    case 35: return "Reserved field or compression method";
-    case 36: return "Invalid compressed data";
-    case 37: return "More data to compress at close";
-    case 38: return "Real size differs from recorded";
-    case 39: return "Internal error";
-    case 40: return "Bad command structure";
-    case 42: return "Load library error";
-    default: return "Unknown error - #" + std::to_string(status);
+        case 0:
+        case 1:
+            return {};
+        case -2:
+            return "Low Level interupt";
+        case -5:
+            return "File already exists in archive";
+        case -22:
+            return "NO button pressed";
+        case -29:
+            return "Nothing to do! (same archive)";
+        case -30:
+            return "CANCEL button pressed";
+        case 2:
+            return "LSPack archive structure error";
+        case 3:
+            return "Error allocation memory";
+        case 4:
+            return "Unexpected end of file";
+        case 6:
+            return "File not found in archive";
+        case 7:
+            return "Error creating Directory";
+        case 8:
+            return "LSPack internal header error";
+        case 9:
+            return "Unknown compression method";
+        case 10:
+            return "Unable to write STORED data";
+        case 11:
+            return "Can't read STORED data";
+        case 12:
+            return "Error creating Temp-File (Disk-Full?)";
+        case 13:
+            return "Update error - Original data has been restored";
+        case 14:
+            return "Stream write error - not original decompressed";
+        case 15:
+            return "Error creating output file";
+        case 16:
+            return "Delete error - Original data restored";
+        case 17:
+            return "Output file write failure (was replacing the original LSP file)";
+        case 20:
+            return "Disk full";
+        case 21:
+            return "Error opening archive";
+        case 23:
+            return "This version cannot read multi-disk archives yet";
+        case 24:
+            return "This version cannot read extended header format yet";
+        case 25:
+            return "This version cannot read PKZIP archives yet";
+        case 26:
+            return "Error opening source file";
+        case 27:
+            return "Error opening Temp-File";
+        case 28:
+            return "Output write failure";
+        case 31:
+            return "CRC-32 failure";
+        case 32:
+            return "More recent LSP version required";
+        case 34:
+            return "Not enough memory available";
+        case 35:
+            return "Reserved field or compression method";
+        case 36:
+            return "Invalid compressed data";
+        case 37:
+            return "More data to compress at close";
+        case 38:
+            return "Real size differs from recorded";
+        case 39:
+            return "Internal error";
+        case 40:
+            return "Bad command structure";
+        case 42:
+            return "Load library error";
+        default:
+            return "Unknown error - #" + std::to_string(status);
     }
 }
 

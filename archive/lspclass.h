@@ -55,10 +55,10 @@ public:
     std::string RESTORE_PATH;  // not used
     std::string UNPACK_DIRECTORY;
     std::string PACK_RELATIVE_DIRECTORY;
-    std::uint8_t ARCHIVE_OPENED = 0;  // not used
-    std::uint8_t COMPRESSION_METHOD = 2;       // 1 normal, 2 superior, 3 store
-    std::uint8_t COMPRESSION_ENGINE = 2;       // 1 fast, 2 standard, 3 maximum
-    std::uint8_t PATH_INFORMATION = 2;         // 1 none, 2 full, 3 relative
+    std::uint8_t ARCHIVE_OPENED = 0;      // not used
+    std::uint8_t COMPRESSION_METHOD = 2;  // 1 normal, 2 superior, 3 store
+    std::uint8_t COMPRESSION_ENGINE = 2;  // 1 fast, 2 standard, 3 maximum
+    std::uint8_t PATH_INFORMATION = 2;    // 1 none, 2 full, 3 relative
     std::uint8_t CREATE_DIRECTORY = 0;
     std::uint8_t AUTO_DISK_SPANNING = 0;       // kept in the settings file only
     std::uint8_t UNPACK_OVERWRITE_OPTION = 2;  // 1 overwrite, 2 prompt, 3 never

@@ -43,9 +43,8 @@ std::int16_t WriteArchiveComment(lspclass& archive, const std::string& programFo
         return LSP_E_OPEN_SOURCE;
     }
 
-    const std::int16_t status =
-        LSP_PACK(path.c_str(), archive.ARCHIVE_NAME.c_str(), archive.TEMP_PATH.c_str(), LSP_METHOD_SUPERIOR,
-                 CommentPackFlags);
+    const std::int16_t status = LSP_PACK(path.c_str(), archive.ARCHIVE_NAME.c_str(), archive.TEMP_PATH.c_str(),
+                                         LSP_METHOD_SUPERIOR, CommentPackFlags);
     // 0x0020 leaves the archive open for more; the comment is the last item it gets.
     LSP_RESETDLL();
     return status;

@@ -129,8 +129,8 @@ TEST_F(Comments, CommentClosesTheBackupBatch) {
     const std::uint32_t flags = archive->PACK_FLAG + LSP_PF_BATCH;
     for (const char* name : {"one.txt", "two.txt"}) {
         const std::string file = dir.write(std::string("batch/") + name, name);
-        ASSERT_EQ(LSP_PACK(file.c_str(), archive->ARCHIVE_NAME.c_str(), archive->TEMP_PATH.c_str(),
-                           archive->COMP_MODE, flags),
+        ASSERT_EQ(LSP_PACK(file.c_str(), archive->ARCHIVE_NAME.c_str(), archive->TEMP_PATH.c_str(), archive->COMP_MODE,
+                           flags),
                   LSP_OK);
     }
     EXPECT_EQ(WriteArchiveComment(*archive, program, "batch notes", clock), LSP_OK);

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "support/TempDir.h"
 #include "archive/lspclass.h"
 #include "framework/ScriptedDialogs.h"
+#include "support/TempDir.h"
 
 namespace quillet::test {
 

@@ -20,8 +20,8 @@ LSP_ITEM record(const char* name, std::uint16_t method = LSP_METHOD_SUPERIOR, st
 
 TEST(ItemDerivation, ExtensionIsTheUpperCasedTailCutToThree) {
     const std::pair<const char*, const char*> cases[] = {
-        {"README", ""},      {"backup.tar.gz", "GZ"}, {"notes.text", "TEX"}, {"archive.", ""},
-        {"Photo.Jpeg", "JPE"}, {".profile", "PRO"},    {"a.b", "B"},
+        {"README", ""},        {"backup.tar.gz", "GZ"}, {"notes.text", "TEX"}, {"archive.", ""},
+        {"Photo.Jpeg", "JPE"}, {".profile", "PRO"},     {"a.b", "B"},
     };
     for (auto [name, extension] : cases) {
         const LSP_ITEM item = record(name);

@@ -77,8 +77,8 @@ TEST_F(Listing, MethodAndEngineNamesOfRealItems) {
         const char* listed;
     };
     const Case cases[] = {
-        {"normal.txt", 1, 2, "normal"},   {"fast.txt", 2, 1, "superiorF"}, {"standard.txt", 2, 2, "superiorS"},
-        {"max.txt", 2, 3, "superiorM"},   {"store.txt", 3, 2, "stored"},   {"fallback.txt", 0, 0, "superiorM"},
+        {"normal.txt", 1, 2, "normal"}, {"fast.txt", 2, 1, "superiorF"}, {"standard.txt", 2, 2, "superiorS"},
+        {"max.txt", 2, 3, "superiorM"}, {"store.txt", 3, 2, "stored"},   {"fallback.txt", 0, 0, "superiorM"},
     };
     for (const Case& c : cases) {
         archive->COMPRESSION_METHOD = static_cast<std::uint8_t>(c.method);

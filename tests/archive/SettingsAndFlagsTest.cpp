@@ -63,12 +63,15 @@ TEST_F(Settings, SaveWritesTheSeventeenKeysInOrderAndTheFilledTemporaryFolder) {
     ASSERT_TRUE(archive->SavePreferences());
     const auto lines = sectionLines(readFile(archive->settingsPath()), "Compression_Method");
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"Preferences", "2"},          {"Compression_Engine", "2"},      {"Path_information", "2"},
-        {"Create_Directory", "0"},     {"Auto_Disk_Spanning", "0"},      {"UnPack_Overwrite_Option", "2"},
-        {"Pack_Overwrite_Option", "2"}, {"Use_Path_Info", "1"},          {"Quiet_Mode_Flag", "0"},
-        {"UnPack_Quiet_Mode_Flag", "0"}, {"Use_Temporary_Path", "0"},    {"Temp_Path", tempFolder()},
-        {"Retain_Attributes", "0"},    {"Read_Only_Attribute", "0"},     {"Normal_Attribute", "0"},
-        {"Hidden_Attribute", "0"},     {"System_Attribute", "0"},
+        {"Preferences", "2"},           {"Compression_Engine", "2"},
+        {"Path_information", "2"},      {"Create_Directory", "0"},
+        {"Auto_Disk_Spanning", "0"},    {"UnPack_Overwrite_Option", "2"},
+        {"Pack_Overwrite_Option", "2"}, {"Use_Path_Info", "1"},
+        {"Quiet_Mode_Flag", "0"},       {"UnPack_Quiet_Mode_Flag", "0"},
+        {"Use_Temporary_Path", "0"},    {"Temp_Path", tempFolder()},
+        {"Retain_Attributes", "0"},     {"Read_Only_Attribute", "0"},
+        {"Normal_Attribute", "0"},      {"Hidden_Attribute", "0"},
+        {"System_Attribute", "0"},
     };
     EXPECT_EQ(lines, expected);
 }
@@ -157,8 +160,8 @@ TEST_F(Flags, PathsQuietTemporaryAttributesAndPump) {
     archive->PATH_INFORMATION = 1;
     archive->PACK_QUIET_MODE_FLAG = 2;  // any value but 0
     archive->USE_TEMPORARY_PATH = 1;
-    archive->READ_ONLY_ATTRIBUTE = 2;   // any value but 0
-    archive->NORMAL_ATTRIBUTE = 1;      // adds nothing
+    archive->READ_ONLY_ATTRIBUTE = 2;  // any value but 0
+    archive->NORMAL_ATTRIBUTE = 1;     // adds nothing
     archive->SetPackFlags();
     EXPECT_EQ(archive->PACK_FLAG, 0x0001u + 0x0080u + 0x0100u);
 

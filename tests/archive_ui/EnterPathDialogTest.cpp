@@ -39,7 +39,9 @@ void whenShown(std::function<void(EnterPathDialog&)> action) {
     QTimer::singleShot(0, *poll);
 }
 
-QLineEdit* entryOf(EnterPathDialog& d) { return d.findChild<QLineEdit*>("pathEntry"); }
+QLineEdit* entryOf(EnterPathDialog& d) {
+    return d.findChild<QLineEdit*>("pathEntry");
+}
 void click(EnterPathDialog& d, const char* name) {
     auto* button = d.findChild<QPushButton*>(name);
     ASSERT_NE(button, nullptr) << name;
