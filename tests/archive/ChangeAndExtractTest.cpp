@@ -72,15 +72,6 @@ TEST_F(Changes, AddWarnsAboutAnItemThatExistsAndAboutTheArchiveItself) {
     EXPECT_TRUE(unzipTestPasses(archive->ARCHIVE_NAME));
 }
 
-TEST_F(Changes, AddWithUpdateReplacesTheItem) {
-    packThree();
-    dir.write("src/b.txt", "bravo, second edition and longer");
-    archive->PACK_OVERWRITE_OPTION = 1;
-    ASSERT_EQ(archive->Add(dir.file("src/b.txt"), "", "", 1), 0);
-    ASSERT_EQ(archive->LSPQ.size(), 3u);
-    EXPECT_EQ(entry("b.txt")->UNCOMPRESSED_SIZE, 32);
-}
-
 // ---- Delete ------------------------------------------------------------------------
 
 TEST_F(Changes, DeleteAnsweredNoChangesNothing) {

@@ -29,17 +29,6 @@ TEST(ItemDerivation, ExtensionIsTheUpperCasedTailCutToThree) {
     }
 }
 
-TEST(ItemDerivation, SortFieldsAreUpperCasedCopies) {
-    LSP_ITEM item = record("Mixed.Case.txt");
-    std::strcpy(item.path, "home/Ann/Docs/");
-    const LSPQEntry e = lspclass::EntryFromItem(&item);
-    EXPECT_EQ(e.FILENAME, "Mixed.Case.txt");
-    EXPECT_EQ(e.SORTNAME, "MIXED.CASE.TXT");
-    EXPECT_EQ(e.ITEM_PATH_NAME, "home/Ann/Docs/");
-    EXPECT_EQ(e.SORT_PATH_NAME, "HOME/ANN/DOCS/");
-    EXPECT_EQ(e.MARK, 0);
-}
-
 TEST(ItemDerivation, DosDateAndTimeBecomeDayNumberAndHundredths) {
     LSP_ITEM item = record("f");
     item.dosTime = static_cast<std::uint16_t>((10 << 11) | (15 << 5) | (30 / 2));

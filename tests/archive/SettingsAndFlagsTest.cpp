@@ -49,16 +49,6 @@ TEST_F(Settings, MissingFileGivesTheDefaultsAndThePlatformTemporaryFolder) {
     EXPECT_GE(archive->DLL_UNPACK_VERSION, 1700);
 }
 
-TEST_F(Settings, InitResetsThePumpAndTotals) {
-    archive->USE_LSP_MESSAGE_PUMP = 1;
-    archive->S_COUNT_FILES = 5;
-    archive->S_UNCOMPRESSED_SIZE = 10;
-    archive->Init("");
-    EXPECT_EQ(archive->USE_LSP_MESSAGE_PUMP, 0);
-    EXPECT_EQ(archive->S_COUNT_FILES, 0);
-    EXPECT_EQ(archive->S_UNCOMPRESSED_SIZE, 0);
-}
-
 TEST_F(Settings, SaveWritesTheSeventeenKeysInOrderAndTheFilledTemporaryFolder) {
     ASSERT_TRUE(archive->SavePreferences());
     const auto lines = sectionLines(readFile(archive->settingsPath()), "Compression_Method");
