@@ -66,7 +66,8 @@ std::string GeneratePrefix(const std::vector<std::string>& inUse, const LetterSo
     std::string candidate;
     for (int attempt = 0; attempt < kPrefixTries; ++attempt) {
         candidate.clear();
-        for (std::size_t i = 0; i < PrefixWidth; ++i) candidate += static_cast<char>('A' + std::clamp(letters(), 0, 25));
+        for (std::size_t i = 0; i < PrefixWidth; ++i)
+            candidate += static_cast<char>('A' + std::clamp(letters(), 0, 25));
         if (!std::binary_search(taken.begin(), taken.end(), candidate)) break;
     }
     return candidate;

@@ -34,8 +34,8 @@ std::string isoTime(std::int32_t timeNumber) {
 
 // The first line of an archive's notes ("" when it has none).
 std::string firstCommentLine(const std::string& comment) {
-    std::string notes = comment.rfind(CommentHeading, 0) == 0 ? comment.substr(std::string(CommentHeading).size())
-                                                               : comment;
+    std::string notes =
+        comment.rfind(CommentHeading, 0) == 0 ? comment.substr(std::string(CommentHeading).size()) : comment;
     const auto start = notes.find_first_not_of(" \r\n");
     if (start == std::string::npos) return {};
     notes = notes.substr(start);
@@ -143,9 +143,9 @@ int contentsCommand(CliContext& ctx, const ParsedArguments& args) {
     if (!listArchive(ctx, a, args.positional[0], status)) return status;
     for (const LSPQEntry& e : a.LSPQ) {
         ctx.out << field(e.ITEM_PATH_NAME) << '\t' << field(e.FILENAME) << '\t' << e.EXTENSION << '\t'
-                << isoDate(e.LAST_MOD_FILE_DATE) << '\t' << isoTime(e.LAST_MOD_FILE_TIME) << '\t'
-                << e.UNCOMPRESSED_SIZE << '\t' << formatRatio(e.RATIO) << '\t' << e.COMPRESSED_SIZE << '\t'
-                << e.GENERAL_PURPOSE_BIT_FLAG << '\t' << e.COMPRESSION_METHOD << '\t' << e.CRC32 << '\n';
+                << isoDate(e.LAST_MOD_FILE_DATE) << '\t' << isoTime(e.LAST_MOD_FILE_TIME) << '\t' << e.UNCOMPRESSED_SIZE
+                << '\t' << formatRatio(e.RATIO) << '\t' << e.COMPRESSED_SIZE << '\t' << e.GENERAL_PURPOSE_BIT_FLAG
+                << '\t' << e.COMPRESSION_METHOD << '\t' << e.CRC32 << '\n';
     }
     const auto archiveSize = ctx.fs.fileSize(a.ARCHIVE_NAME);
     ctx.out << "Files in Backup:\t" << a.S_COUNT_FILES << '\n'
@@ -214,15 +214,16 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     int errors = 0;
     for (std::size_t index : *chosen) {
         const LSPQEntry& e = a.LSPQ[index];
-        const std::string target = a.USE_PATH_INFO ? root.substr(0, root.size() - 1) + e.ITEM_PATH_NAME + e.FILENAME
-                                                   : root + e.FILENAME;
+        const std::string target =
+            a.USE_PATH_INFO ? root.substr(0, root.size() - 1) + e.ITEM_PATH_NAME + e.FILENAME : root + e.FILENAME;
         const std::int16_t result = a.Extract(index);
         if (result == 0) {
             ctx.out << "restored\t" << field(target) << '\n';
         } else {
             ++errors;
-            const std::string why = result == -22 ? std::string("the file exists and was kept (--overwrite replaces it)")
-                                                  : lspclass::ErrorText(result);
+            const std::string why = result == -22
+                                        ? std::string("the file exists and was kept (--overwrite replaces it)")
+                                        : lspclass::ErrorText(result);
             ctx.out << "failed\t" << field(target) << '\t' << why << '\n';
         }
         ctx.out.flush();

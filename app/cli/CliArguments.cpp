@@ -11,7 +11,8 @@ std::optional<std::string> ParsedArguments::value(const std::string& option) con
     return it->second;
 }
 
-Result<ParsedArguments> parseArguments(const std::vector<std::string>& arguments, const std::vector<OptionSpec>& specs) {
+Result<ParsedArguments> parseArguments(const std::vector<std::string>& arguments,
+                                       const std::vector<OptionSpec>& specs) {
     using R = Result<ParsedArguments>;
     ParsedArguments parsed;
     bool optionsEnded = false;

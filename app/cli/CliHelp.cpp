@@ -6,12 +6,19 @@ namespace quillet::cli {
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> table = {
-        {"project list", "", "one line per project",
+        {"project list",
+         "",
+         "one line per project",
          "Prints one line per project, in name order, with the fields separated by tabs:\n"
          "SYSID, name, prefix, \"normal\" or \"favourites\", the number of backups kept\n"
          "(0: all), destination folder.\n",
-         {}, {}, 0, 0, projectList},
-        {"project add", "NAME [--dest DIR] [--prefix P] [--max N] [--notes TEXT] [--favorites]",
+         {},
+         {},
+         0,
+         0,
+         projectList},
+        {"project add",
+         "NAME [--dest DIR] [--prefix P] [--max N] [--notes TEXT] [--favorites]",
          "add a project (or, with --favorites, a favourites folder)",
          "Adds a project with the rules of the project form and prints its line as\n"
          "'quillet project list' does.\n"
@@ -28,13 +35,24 @@ const std::vector<Command>& commands() {
          "                  into; it has no prefix and is never backed up.\n"
          "Project names compare without regard to case; a name already used is refused.\n",
          {{"--dest", true}, {"--prefix", true}, {"--max", true}, {"--notes", true}, {"--favorites", false}},
-         {"NAME"}, 1, 1, projectAdd},
-        {"project remove", "NAME [--delete-archives]", "delete a project and its components",
+         {"NAME"},
+         1,
+         1,
+         projectAdd},
+        {"project remove",
+         "NAME [--delete-archives]",
+         "delete a project and its components",
          "Deletes the project and all its components. With --delete-archives its archive\n"
          "files are deleted too (PREFIX????.LSP in its destination; for a favourites folder\n"
          "every *.LSP file there), one line \"deleted<TAB>FILE\" each.\n",
-         {{"--delete-archives", false}}, {"NAME"}, 1, 1, projectRemove},
-        {"component add", "PROJECT --path DIR --mask MASKS [--exclude] [--recurse]", "add a component to a project",
+         {{"--delete-archives", false}},
+         {"NAME"},
+         1,
+         1,
+         projectRemove},
+        {"component add",
+         "PROJECT --path DIR --mask MASKS [--exclude] [--recurse]",
+         "add a component to a project",
          "Adds a folder-and-masks rule to the project and prints its line as\n"
          "'quillet component list' does.\n"
          "  --path DIR      the folder; a relative path is taken from the working folder.\n"
@@ -43,44 +61,90 @@ const std::vector<Command>& commands() {
          "  --exclude       files matching the masks are left out of the backup.\n"
          "  --recurse       subfolders too.\n",
          {{"--path", true}, {"--mask", true}, {"--exclude", false}, {"--recurse", false}},
-         {"PROJECT"}, 1, 1, componentAdd},
-        {"component list", "PROJECT", "list a project's components",
+         {"PROJECT"},
+         1,
+         1,
+         componentAdd},
+        {"component list",
+         "PROJECT",
+         "list a project's components",
          "Prints one line per component, in folder order, with the fields separated by\n"
          "tabs: folder, \"include\" or \"exclude\", \"recurse\" or \"-\", masks.\n",
-         {}, {"PROJECT"}, 1, 1, componentList},
-        {"component remove", "PROJECT --path DIR", "remove a project's components of one folder",
+         {},
+         {"PROJECT"},
+         1,
+         1,
+         componentList},
+        {"component remove",
+         "PROJECT --path DIR",
+         "remove a project's components of one folder",
          "Removes every component of the project whose folder is DIR (with or without the\n"
          "trailing \"/\") and prints the line of each removed component.\n",
-         {{"--path", true}}, {"PROJECT"}, 1, 1, componentRemove},
-        {"preview", "PROJECT", "the files a backup would contain",
+         {{"--path", true}},
+         {"PROJECT"},
+         1,
+         1,
+         componentRemove},
+        {"preview",
+         "PROJECT",
+         "the files a backup would contain",
          "Scans the project's components as a backup does and prints, in backup order, one\n"
          "line per file: full path<TAB>size in bytes; then \"Total Files:<TAB>N\" and\n"
          "\"Total Bytes:<TAB>N\". Nothing is written.\n",
-         {}, {"PROJECT"}, 1, 1, previewCommand},
-        {"backup", "PROJECT", "back up a project now",
+         {},
+         {"PROJECT"},
+         1,
+         1,
+         previewCommand},
+        {"backup",
+         "PROJECT",
+         "back up a project now",
          "Makes a new archive of the project exactly as 'quillet --console -P=PROJECT'\n"
          "does: it becomes PREFIX0001.LSP, older archives move up one number, those beyond\n"
          "the project's maximum are deleted. Exit status 0 only when every file was packed.\n",
-         {}, {"PROJECT"}, 1, 1, backupCommand},
-        {"archives", "PROJECT", "list a project's archive files",
+         {},
+         {"PROJECT"},
+         1,
+         1,
+         backupCommand},
+        {"archives",
+         "PROJECT",
+         "list a project's archive files",
          "Prints one line per archive file, newest first, with the fields separated by\n"
          "tabs: file name, date (YYYY-MM-DD), time (HH:MM:SS), size in bytes, and the first\n"
          "line of the archive's comment.\n",
-         {}, {"PROJECT"}, 1, 1, archivesCommand},
-        {"contents", "ARCHIVE", "list the items of an archive file",
+         {},
+         {"PROJECT"},
+         1,
+         1,
+         archivesCommand},
+        {"contents",
+         "ARCHIVE",
+         "list the items of an archive file",
          "Prints one line per item, with the fields separated by tabs as the Backup Details\n"
          "list shows them: path, file name, type, date (YYYY-MM-DD), time (HH:MM:SS), size,\n"
          "ratio, packed size, attributes, method, CRC-32. Then the totals:\n"
          "\"Files in Backup:\", \"Size (Before):\", \"Size (After):\" (the archive file's\n"
          "size) and \"Comp Ratio:\", each followed by a tab and its value.\n",
-         {}, {"ARCHIVE"}, 1, 1, contentsCommand},
-        {"test", "ARCHIVE [ITEM...]", "test the items of an archive file",
+         {},
+         {"ARCHIVE"},
+         1,
+         1,
+         contentsCommand},
+        {"test",
+         "ARCHIVE [ITEM...]",
+         "test the items of an archive file",
          "Tests every item of the archive, or each ITEM named (its stored path and name,\n"
          "or its name alone), without writing anything. One line per item:\n"
          "\"good<TAB>ITEM\" or \"bad<TAB>ITEM<TAB>reason\"; then the summary line.\n"
          "Exit status 0 only when every item is good.\n",
-         {}, {"ARCHIVE", "ITEM"}, 1, -1, testCommand},
-        {"restore", "ARCHIVE --to DIR [--paths] [--overwrite] [--create-dirs] [ITEM...]",
+         {},
+         {"ARCHIVE", "ITEM"},
+         1,
+         -1,
+         testCommand},
+        {"restore",
+         "ARCHIVE --to DIR [--paths] [--overwrite] [--create-dirs] [ITEM...]",
          "restore items of an archive file",
          "Restores every item of the archive, or each ITEM named (its stored path and name,\n"
          "or its name alone), into DIR. One line per item: \"restored<TAB>FILE\" or\n"
@@ -93,7 +157,10 @@ const std::vector<Command>& commands() {
          "  --create-dirs   create the folders of the stored paths as needed.\n"
          "Restoring never writes outside DIR.\n",
          {{"--to", true}, {"--paths", false}, {"--overwrite", false}, {"--create-dirs", false}},
-         {"ARCHIVE", "ITEM"}, 1, -1, restoreCommand},
+         {"ARCHIVE", "ITEM"},
+         1,
+         -1,
+         restoreCommand},
     };
     return table;
 }

@@ -31,13 +31,14 @@ int componentAdd(CliContext& ctx, const ParsedArguments& args) {
     const auto project = ctx.project(args.positional[0], status);
     if (!project) return status;
     if (project->FAVORITES == 1)
-        return ctx.fail("\"" + project->NAME + "\" is a favourites folder; it is never backed up and has no components");
+        return ctx.fail("\"" + project->NAME +
+                        "\" is a favourites folder; it is never backed up and has no components");
 
     const std::string folder = NormalizeFolderPath(ctx.absoluteFolder(NormalizeFolderPath(*path)));
     // The form lets a missing folder stand too; the backup reports it when it runs.
     if (!ctx.fs.folderExists(folder)) ctx.warn("Directory Not Found: " + folder);
-    auto added = AddComponent(*ctx.catalog(), project->SYSID, folder, *mask, args.has("--exclude"),
-                              args.has("--recurse"));
+    auto added =
+        AddComponent(*ctx.catalog(), project->SYSID, folder, *mask, args.has("--exclude"), args.has("--recurse"));
     if (!added) return ctx.fail(added.error());
     printComponent(ctx, *added);
     return Success;

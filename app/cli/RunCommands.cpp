@@ -48,8 +48,8 @@ int backupCommand(CliContext& ctx, const ParsedArguments& args) {
     SilentSoundPlayer sounds;
     Catalog catalog(ctx.paths.dataFolder);
     ensureFolder(ctx.paths.dataFolder);
-    BackupCommandServices services{ctx.fs, ctx.dialogs, ctx.settings, clock, catalog, sounds, archive,
-                                   ctx.paths.programFolder, {}};
+    BackupCommandServices services{
+        ctx.fs, ctx.dialogs, ctx.settings, clock, catalog, sounds, archive, ctx.paths.programFolder, {}};
     ConsoleBackupView view(ctx.out, clock);
     LoopBackupDriver driver(view);
     const int code = RunUnattendedBackup(services, args.positional[0], driver);

@@ -113,8 +113,17 @@ TEST_F(ProjectRulesTest, PrefixGivenBlankOrGenerated) {
     EXPECT_EQ(add("first", std::string("ab"))->PREFIX, "AB__");
     EXPECT_EQ(add("my project", std::string(""))->PREFIX, "MY_P");
     // The generator skips the prefixes already stored.
-    EXPECT_EQ(add("third", std::nullopt, "ABAB" "MY_P" "QQQQ")->PREFIX, "ABAB");
-    EXPECT_EQ(add("fourth", std::nullopt, "ABAB" "RRRR")->PREFIX, "RRRR");
+    EXPECT_EQ(add("third", std::nullopt,
+                  "ABAB"
+                  "MY_P"
+                  "QQQQ")
+                  ->PREFIX,
+              "ABAB");
+    EXPECT_EQ(add("fourth", std::nullopt,
+                  "ABAB"
+                  "RRRR")
+                  ->PREFIX,
+              "RRRR");
 }
 
 TEST_F(ProjectRulesTest, DuplicatePrefixIsRefusedWithTheHoldersName) {
