@@ -1,14 +1,10 @@
 // quillet preview | backup: the selection scan and the unattended backup run.
-#include "app/ConsoleBackupView.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
-#include "archive/lspclass.h"
-#include "backup/BatchBackup.h"
-#include "backup/PlayEventSound.h"
+#include "app/cli/ConsoleBackup.h"
 #include "backup/ScanProjectFiles.h"
 #include "catalog/Catalog.h"
-#include "framework/Clock.h"
 #include "framework/RunHost.h"
 
 namespace quillet::cli {
@@ -40,20 +36,8 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
 }
 
 int backupCommand(CliContext& ctx, const ParsedArguments& args) {
-    // Exactly the run of "--console -P=PROJECT": the same unattended backup command, the
-    // console's view of the run and the loop that steps it.
-    lspclass archive(ctx.dialogs, ctx.paths.configFolder);
-    archive.Init();
-    SystemClock clock;
-    SilentSoundPlayer sounds;
-    Catalog catalog(ctx.paths.dataFolder);
-    ensureFolder(ctx.paths.dataFolder);
-    BackupCommandServices services{
-        ctx.fs, ctx.dialogs, ctx.settings, clock, catalog, sounds, archive, ctx.paths.programFolder, {}};
-    ConsoleBackupView view(ctx.out, clock);
-    LoopBackupDriver driver(view);
-    const int code = RunUnattendedBackup(services, args.positional[0], driver);
-    archive.Kill();
+    // Exactly the run of "--console -P=PROJECT".
+    const int code = RunConsoleBackup(ctx.paths, ctx.fs, ctx.dialogs, ctx.settings, args.positional[0], ctx.out);
     if (code == unattended::ImproperName) return Usage;
     return code == unattended::Succeeded ? Success : Failed;
 }
