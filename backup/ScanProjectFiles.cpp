@@ -181,11 +181,14 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
             const Files* files = nullptr;
             if (dir.files) {
                 // The same entries a listing of this mask would give, taken from the walk's listing.
-                listed.clear();
-                const bool everything = matchesEverything(mask);
-                for (const DirEntry& e : *dir.files)
-                    if (everything || matchesMask(e.name, mask)) listed.push_back(e);
-                files = &listed;
+                if (matchesEverything(mask)) {
+                    files = &*dir.files;
+                } else {
+                    listed.clear();
+                    for (const DirEntry& e : *dir.files)
+                        if (matchesMask(e.name, mask)) listed.push_back(e);
+                    files = &listed;
+                }
             } else {
                 auto listing = s.fs.list(s.fs.currentFolder(), mask, 0);
                 if (!listing) {
