@@ -55,8 +55,12 @@ void ConsoleBackupView::maybePrintProgress(bool force) {
         return;
     }
     lastPrintMs_ = now;
-    out_ << percent_ << "%  " << filesHanded_ << "/" << totalFiles_ << " files  " << groupedNumber(bytesHanded_)
-         << "/" << groupedNumber(totalBytes_) << " bytes" << std::endl;
+    const std::string line = std::to_string(percent_) + "%  " + std::to_string(filesHanded_) + "/" +
+                             std::to_string(totalFiles_) + " files  " + groupedNumber(bytesHanded_) + "/" +
+                             groupedNumber(totalBytes_) + " bytes";
+    if (line == lastLine_) return;
+    lastLine_ = line;
+    out_ << line << std::endl;
 }
 
 void ConsoleBackupView::showResults(double seconds, std::int64_t compressedBytes) {

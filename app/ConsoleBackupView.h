@@ -43,6 +43,7 @@ private:
     int percent_ = 0;
     std::int64_t lastPrintMs_ = -1;
     std::string lastStatus_;
+    std::string lastLine_;
 };
 
 }  // namespace quillet

@@ -1,9 +1,18 @@
 #include "app/UnattendedRun.h"
 
+#include <cstdlib>
+
+#include "app/ConsoleBackupView.h"
+#include "archive/lspclass.h"
+#include "backup/BatchBackup.h"
+#include "backup/PlayEventSound.h"
 #include "catalog/Catalog.h"
+#include "framework/Clock.h"
 #include "framework/Dialogs.h"
 #include "framework/Settings.h"
 #include "lsp/lsp.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
 
 namespace quillet {
 
@@ -53,6 +62,27 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
     // Closing the console writes the list, as every close does.
     state.lastBacked.save(s.settings);
     return code;
+}
+
+int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
+                           const std::string& projectName, std::ostream& out) {
+    FileSystem fs;
+    SystemClock clock;
+    SilentSoundPlayer sounds;
+    lspclass archive(dialogs, paths.configFolder);
+    archive.Init();
+    BackupCommandServices services{fs, dialogs, settings, clock, catalog, sounds, archive, paths.programFolder, {}};
+    ConsoleBackupView view(out, clock);
+    LoopBackupDriver driver(view);
+    const int code = RunUnattendedBackup(services, projectName, driver);
+    archive.Kill();
+    return code;
+}
+
+bool displayAvailable() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        if (const char* v = std::getenv(name); v && *v) return true;
+    return false;
 }
 
 }  // namespace quillet

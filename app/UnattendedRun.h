@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 #include "app/ExecuteBackup.h"
@@ -7,6 +8,10 @@
 namespace quillet {
 
 class BackupRunDriver;
+class Catalog;
+class Dialogs;
+class Settings;
+struct Paths;
 
 // Exit codes of an unattended "-P" run.
 namespace unattended {
@@ -21,5 +26,15 @@ inline constexpr int ImproperName = 2;  // no project of that name
 // A name that matches no project is reported as "Improper Project Name Passed:".
 // services.archive must have been initialised.
 int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver);
+
+// The same without windows: status texts and a progress line at most once a second go to
+// out, messages to dialogs (the console's prints them with their titles and takes the
+// default button), no sounds. The archive object is made and initialised here.
+int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
+                           const std::string& projectName, std::ostream& out);
+
+// True when windows can be shown: an X11 or Wayland display, or a Qt platform named
+// explicitly (QT_QPA_PLATFORM, such as "offscreen").
+bool displayAvailable();
 
 }  // namespace quillet

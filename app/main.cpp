@@ -1,17 +1,26 @@
 #include <unistd.h>
 
+#include <QApplication>
 #include <climits>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
 #include "app/HelpText.h"
 #include "app/Startup.h"
+#include "app/UnattendedRun.h"
+#include "archive/lspclass.h"
+#include "backup/ui/BackupProgressWindow.h"
+#include "backup/ui/QtSoundPlayer.h"
 #include "app/cli/Cli.h"
 #include "catalog/Catalog.h"
 #include "framework/ConsoleDialogs.h"
+#include "framework/Clock.h"
 #include "framework/Settings.h"
+#include "framework/ui/QtDialogs.h"
+#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 
@@ -58,8 +67,22 @@ int main(int argc, char** argv) {
     Catalog catalog(paths.dataFolder);
 
     if (commandLine.unattended()) {
-        std::fprintf(stderr, "quillet: unattended backups (-P) are not available in this build yet.\n");
-        return 1;
+        // Exit code: 0 backed up, 1 failed or cancelled, 2 no project of that name.
+        if (commandLine.console || !displayAvailable())
+            return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout);
+        QApplication application(argc, argv);
+        QtDialogs windowDialogs;
+        FileSystem fs;
+        SystemClock clock;
+        QtSoundPlayer sounds(paths.installData);
+        lspclass archive(windowDialogs, paths.configFolder);
+        archive.Init();
+        BackupCommandServices services{fs,      windowDialogs, settings, clock, catalog,
+                                       sounds,  archive,       paths.programFolder, {}};
+        BackupProgressWindow window;
+        const int code = RunUnattendedBackup(services, commandLine.projectName, window);
+        archive.Kill();
+        return code;
     }
     // The console window comes with a later build; until then the help says what there is.
     std::fputs(helpText(paths).c_str(), stdout);

@@ -75,7 +75,7 @@ TEST(BackupRun, PacksEveryFileIntoArchiveOneWithItsCommentAndShowsTheEnd) {
     ASSERT_EQ(state.changeWatch.size(), 3u);
     EXPECT_EQ(state.changeWatch[0].FILENAME, b.src + "/a.txt");
     EXPECT_GT(state.changeWatch[0].TIME, 0);
-    EXPECT_EQ(state.lastBacked.slots[0], b.project.SYSID);
+    EXPECT_EQ(state.lastBacked.entries[0], b.project.SYSID);
     ASSERT_EQ(state.backups.list.size(), 1u);
     EXPECT_EQ(state.backups.list[0].name, "PREF0001.LSP");
 }
@@ -113,7 +113,7 @@ TEST(BackupRun, FailedFilesAreCountedAndTheArchiveStillTakesNumberOne) {
         EXPECT_EQ(test::unzipNames(archive).size(), 10u - failing + 1);
         EXPECT_EQ(test::unzipItem(archive, "LSPComments.inb").size(), 1016u);
         // A failed run is not recorded as the last backup.
-        EXPECT_EQ(state.lastBacked.slots[0], 0);
+        EXPECT_EQ(state.lastBacked.entries[0], 0);
         EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
     }
 }

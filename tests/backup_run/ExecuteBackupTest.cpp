@@ -143,13 +143,13 @@ TEST(ExecuteBackup, FavouritesFolderIsNeverBackedUp) {
 TEST(LastBackedList, BackupsMoveTheirProjectToTheFront) {
     LastBackedList l;
     for (int id : {10, 20, 10, 30}) l.record(id);
-    EXPECT_EQ(l.slots, (std::array<std::int32_t, 5>{30, 10, 20, 0, 0}));
+    EXPECT_EQ(l.entries, (std::array<std::int32_t, 5>{30, 10, 20, 0, 0}));
     l.record(30);  // already first: unchanged
-    EXPECT_EQ(l.slots, (std::array<std::int32_t, 5>{30, 10, 20, 0, 0}));
+    EXPECT_EQ(l.entries, (std::array<std::int32_t, 5>{30, 10, 20, 0, 0}));
     l.record(20);  // from slot 3 to 1, the others shift down
-    EXPECT_EQ(l.slots, (std::array<std::int32_t, 5>{20, 30, 10, 0, 0}));
+    EXPECT_EQ(l.entries, (std::array<std::int32_t, 5>{20, 30, 10, 0, 0}));
     for (int id : {40, 50, 60}) l.record(id);
-    EXPECT_EQ(l.slots, (std::array<std::int32_t, 5>{60, 50, 40, 20, 30}));
+    EXPECT_EQ(l.entries, (std::array<std::int32_t, 5>{60, 50, 40, 20, 30}));
 }
 
 TEST(LastBackedList, SavedWithZerosAndLoadedWithEmptySlotsAsZero) {
@@ -157,7 +157,7 @@ TEST(LastBackedList, SavedWithZerosAndLoadedWithEmptySlotsAsZero) {
     b.settings.write("LastBacked", "1", "12");
     b.settings.write("LastBacked", "3", "x");
     LastBackedList l = LastBackedList::load(b.settings);
-    EXPECT_EQ(l.slots, (std::array<std::int32_t, 5>{12, 0, 0, 0, 0}));
+    EXPECT_EQ(l.entries, (std::array<std::int32_t, 5>{12, 0, 0, 0, 0}));
     l.record(7);
     ASSERT_TRUE(l.save(b.settings));
     EXPECT_EQ(b.settings.read("LastBacked", "1"), "7");
@@ -215,7 +215,7 @@ TEST(UnattendedRun, FindsTheProjectByNameKeepsTheRecentListAndReportsImproperNam
     LoopBackupDriver driver(view);
     EXPECT_EQ(RunUnattendedBackup(s, "MYPROJECT", driver), unattended::Succeeded) << b.dialogs.report();
     EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
-    EXPECT_EQ(LastBackedList::load(b.settings).slots,
+    EXPECT_EQ(LastBackedList::load(b.settings).entries,
               (std::array<std::int32_t, 5>{b.project.SYSID, 7, 8, 0, 0}));
 
     b.dialogs.expect("Improper Project Name Passed:||NOSUCH");

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+
+#include "backup/BackupFileList.h"
+
+namespace quillet {
+
+// The run's file list as rows of icon + name and size, read straight from the list the
+// run keeps, so a hundred thousand files cost no copies.
+class BackupFileModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit BackupFileModel(QObject* parent = nullptr);
+
+    // Shows these files (nullptr: none); the list must outlive the model's use of it.
+    void setFiles(const BackupFileList* files);
+    // One row with this text and no size.
+    void setSingleRow(const QString& text);
+    void fileChanged(std::size_t index);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // The icon of a list state: 2 packed, 3 failed, anything else not yet packed.
+    QIcon iconFor(std::int32_t state) const;
+
+private:
+    const BackupFileList* files_ = nullptr;
+    QString singleRow_;
+    QIcon waiting_, packed_, failed_;
+};
+
+// "12,345,678"
+QString groupedNumber(std::int64_t value);
+
+}  // namespace quillet
