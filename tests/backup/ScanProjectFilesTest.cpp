@@ -333,22 +333,5 @@ TEST(ScanProjectFiles, ReadsTheProjectsComponentsFromTheCatalogIncludesFirst) {
     catalog.close();
 }
 
-TEST(FileSelection, KeepsFirstFindingAndRemovesExactPathsInOrder) {
-    FileSelection s;
-    EXPECT_TRUE(s.add("/b/x", 1, 10));
-    EXPECT_TRUE(s.add("/a/y", 2, 20));
-    EXPECT_FALSE(s.add("/b/x", 99, 99));
-    EXPECT_TRUE(s.add("/B/x", 3, 30));
-    EXPECT_FALSE(s.remove("/b/X"));
-    EXPECT_TRUE(s.remove("/B/x"));
-    BackupFileList list = s.take();
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].FILENAME, "/a/y");
-    EXPECT_EQ(list[1].FILENAME, "/b/x");
-    EXPECT_EQ(list[1].SIZE, 1);
-    EXPECT_EQ(list[1].TIME, 10);
-    EXPECT_EQ(s.size(), 0u);
-}
-
 }  // namespace
 }  // namespace quillet
