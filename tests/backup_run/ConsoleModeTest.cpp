@@ -1,0 +1,236 @@
+// The real program run unattended in console mode: what it prints and returns, and what
+// it leaves behind when it is killed or its disk fills up.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "catalog/ArchiveCommentRecord.h"
+#include "catalog/Catalog.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "support/TempDir.h"
+#include "BackupBench.h"
+
+namespace quillet {
+namespace {
+
+using test::randomBytes;
+using test::readFile;
+using test::TempDir;
+using Names = std::vector<std::string>;
+
+struct Child {
+    pid_t pid = -1;
+};
+
+// Starts build/quillet with args; stdout and stderr go to files. With fileSizeLimit the
+// child may write no file larger than that (a full disk, as far as the program can tell).
+Child start(const std::vector<std::string>& args, const std::string& out, const std::string& err,
+            rlim_t fileSizeLimit = RLIM_INFINITY, bool withoutDisplay = false) {
+    Child c;
+    c.pid = ::fork();
+    if (c.pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(o, 1);
+        ::dup2(e, 2);
+        if (fileSizeLimit != RLIM_INFINITY) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{fileSizeLimit, fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (withoutDisplay) {
+            ::unsetenv("DISPLAY");
+            ::unsetenv("WAYLAND_DISPLAY");
+            ::unsetenv("QT_QPA_PLATFORM");
+        }
+        std::vector<char*> argv{const_cast<char*>(QUILLET_EXECUTABLE)};
+        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(QUILLET_EXECUTABLE, argv.data());
+        ::_exit(127);
+    }
+    return c;
+}
+
+// The exit code, or -signal when it was killed.
+int wait(const Child& c) {
+    int status = 0;
+    ::waitpid(c.pid, &status, 0);
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+}
+
+// A project in this process's QUILLET_HOME over src, archives in dest.
+struct ConsoleBench {
+    TempDir dir;
+    Paths paths = Paths::fromEnvironment();
+    std::string src = dir.mkdir("src");
+    std::string dest = dir.mkdir("dest") + "/";
+    FileSystem fs;
+
+    explicit ConsoleBench(int maxBackups, const std::string& notes = "Nightly sources") {
+        Catalog catalog(paths.dataFolder);
+        EXPECT_TRUE(catalog.open().ok());
+        Project p;
+        p.NAME = "Sources";
+        p.PREFIX = "PREF";
+        p.DESTINATIONPATH = dest;
+        p.MAXBACKUPS = static_cast<std::uint8_t>(maxBackups);
+        p.NOTES = notes;
+        auto stored = catalog.projects().insert(p);
+        EXPECT_TRUE(stored.ok()) << stored.error();
+        Component c;
+        c.PROSYSID = stored->SYSID;
+        c.PATH = src;
+        c.MASK = "*.*";
+        c.RECURSE = 1;
+        EXPECT_TRUE(catalog.components().insert(c).ok());
+        catalog.close();
+    }
+
+    int run(std::string* out = nullptr, std::string* err = nullptr, rlim_t limit = RLIM_INFINITY,
+            std::vector<std::string> args = {"-P=sources", "--console"}, bool withoutDisplay = false) {
+        const int code = wait(start(args, dir.file("out.txt"), dir.file("err.txt"), limit, withoutDisplay));
+        if (out) *out = readFile(dir.file("out.txt"));
+        if (err) *err = readFile(dir.file("err.txt"));
+        return code;
+    }
+    Names archives() const {
+        Names out;
+        auto listed = fs.list(dest, "*", 0);
+        for (const auto& e : *listed) out.push_back(e.name);
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+};
+
+TEST(ConsoleMode, BacksUpPrintsItsProgressAndReturnsZero) {
+    ConsoleBench b(3, "Notes for the archive");
+    std::map<std::string, std::string> files;
+    files["a.txt"] = "alpha";
+    files["deep/er/b.bin"] = randomBytes(300000, 5);
+    files["deep/c.txt"] = std::string(100000, 'c');
+    for (const auto& [name, content] : files) b.dir.write("src/" + name, content);
+
+    std::string out, err;
+    ASSERT_EQ(b.run(&out, &err), 0) << out << err;
+    EXPECT_EQ(err, "");
+    for (const char* line : {"Scanning Directories:\n", "Compressing Files...\n",
+                             "Total Files: 3  Total Bytes: 400,005\n", "Back up Sources  (Normal)\n",
+                             "100%  3/3 files  400,005/400,005 bytes\n", "Renaming Files....\n",
+                             "Completed - No Errors\n", "Seconds: "})
+        EXPECT_NE(out.find(line), std::string::npos) << line << " not in:\n" << out;
+
+    const std::string archive = b.dest + "PREF0001.LSP";
+    ASSERT_EQ(b.archives(), Names{"PREF0001.LSP"});
+    EXPECT_TRUE(test::unzipTestPasses(archive));
+    TempDir x;
+    ASSERT_EQ(test::runCommand("unzip -q '" + archive + "' -d '" + x.path() + "'"), 0);
+    for (const auto& [name, content] : files) EXPECT_EQ(readFile(x.path() + b.src + "/" + name), content) << name;
+    const std::string comment = readFile(x.file("LSPComments.inb"));
+    ASSERT_EQ(comment.size(), 1016u);
+    EXPECT_EQ(decodeArchiveComment(comment)->NOTES, "Notes for the archive");
+    // The unattended run records its project in [LastBacked].
+    EXPECT_NE(readFile(b.paths.configFolder + "quillet.ini").find("[LastBacked]\n1=1\n"), std::string::npos);
+}
+
+TEST(ConsoleMode, ExitCodesForAnUnknownProjectAndForNothingToBackUp) {
+    ConsoleBench b(3);
+    std::string out, err;
+    EXPECT_EQ(b.run(&out, &err, RLIM_INFINITY, {"-P=nosuch", "--console"}), 2);
+    EXPECT_EQ(err, "Quillet Message: Improper Project Name Passed:\n\nNOSUCH\n");
+
+    // An empty source folder: nothing matches.
+    EXPECT_EQ(b.run(&out, &err), 1);
+    EXPECT_EQ(err, "No Files Match Backup Criteria\n");
+    EXPECT_TRUE(b.archives().empty());
+
+    // Without a display the same run needs no --console.
+    b.dir.write("src/a.txt", "a");
+    EXPECT_EQ(b.run(&out, &err, RLIM_INFINITY, {"-P=Sources"}, true), 0) << err;
+    EXPECT_NE(out.find("Completed - No Errors"), std::string::npos);
+}
+
+// The markers of every archive in dest (one marker file per run), checking each with unzip.
+std::multiset<std::string> markersOf(ConsoleBench& b, const std::string& markerItem) {
+    std::multiset<std::string> markers;
+    for (const auto& name : b.archives()) {
+        if (name.find(".LSP") == std::string::npos) continue;
+        EXPECT_TRUE(test::unzipTestPasses(b.dest + name)) << name;
+        markers.insert(test::unzipItem(b.dest + name, markerItem));
+    }
+    return markers;
+}
+
+TEST(ConsoleMode, KilledRunsNeverDamageOlderArchivesAndTheNextRunCleansUp) {
+    ConsoleBench b(0);  // keep every archive, so none may go
+    for (int i = 0; i < 120; ++i)
+        b.dir.write("src/d" + std::to_string(i % 6) + "/f" + std::to_string(i) + ".dat",
+                    i % 3 ? std::string(20000 + i, char('a' + i % 26)) : randomBytes(30000, i + 1));
+    const std::string markerItem = b.src.substr(1) + "/marker.txt";
+    std::multiset<std::string> expected;
+    auto successfulRun = [&](int n) {
+        b.dir.write("src/marker.txt", "run " + std::to_string(n));
+        std::string out, err;
+        ASSERT_EQ(b.run(&out, &err), 0) << out << err;
+        expected.insert("run " + std::to_string(n));
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    successfulRun(0);
+    const auto runTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0);
+    successfulRun(1);
+
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<long> moment(0, runTime.count() * 12 / 10);
+    int killed = 0;
+    for (int round = 0; round < 20; ++round) {
+        const std::string marker = "killed " + std::to_string(round);
+        b.dir.write("src/marker.txt", marker);
+        const Child c = start({"-P=Sources", "--console"}, b.dir.file("out.txt"), b.dir.file("err.txt"));
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        ::kill(c.pid, SIGKILL);
+        const int code = wait(c);
+        killed += code == -SIGKILL;
+        std::multiset<std::string> found = markersOf(b, markerItem);
+        // A run killed after its renames finished has added its own archive.
+        if (code == 0 || found.count(marker)) expected.insert(marker);
+        EXPECT_EQ(found, expected) << "round " << round;
+    }
+    EXPECT_GT(killed, 10);
+
+    successfulRun(99);
+    EXPECT_EQ(markersOf(b, markerItem), expected);
+    for (const auto& name : b.archives())
+        EXPECT_EQ(name.find("QLTTemp"), std::string::npos) << name << " left behind";
+    EXPECT_EQ(test::unzipItem(b.dest + "PREF0001.LSP", markerItem), "run 99");
+}
+
+TEST(ConsoleMode, AFullDiskFailsTheRunAndLeavesTheOlderArchivesAlone) {
+    ConsoleBench b(2);
+    for (int i = 0; i < 40; ++i) b.dir.write("src/f" + std::to_string(i) + ".bin", randomBytes(50000, i + 1));
+    ASSERT_EQ(b.run(), 0);
+    b.dir.write("src/g.bin", randomBytes(10000, 99));
+    ASSERT_EQ(b.run(), 0);
+    const std::string newest = readFile(b.dest + "PREF0001.LSP"), oldest = readFile(b.dest + "PREF0002.LSP");
+
+    // The archive needs two megabytes; no file may grow past one.
+    std::string out, err;
+    EXPECT_EQ(b.run(&out, &err, 1'000'000), 1) << out << err;
+    EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_EQ(readFile(b.dest + "PREF0001.LSP"), newest);
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), oldest);
+    EXPECT_NE(err.find("Backup Failed: The new backup"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace quillet
