@@ -2,7 +2,6 @@
 #include "app/UnattendedRun.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
-#include "app/cli/ConsoleBackup.h"
 #include "backup/ScanProjectFiles.h"
 #include "catalog/Catalog.h"
 #include "framework/RunHost.h"
@@ -36,8 +35,10 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
 }
 
 int backupCommand(CliContext& ctx, const ParsedArguments& args) {
-    // Exactly the run of "--console -P=PROJECT".
-    const int code = RunConsoleBackup(ctx.paths, ctx.fs, ctx.dialogs, ctx.settings, args.positional[0], ctx.out);
+    // Exactly the run of "--console -P=PROJECT", which opens the record files itself.
+    ensureFolder(ctx.paths.dataFolder);
+    Catalog catalog(ctx.paths.dataFolder);
+    const int code = RunUnattendedInConsole(ctx.paths, ctx.settings, ctx.dialogs, catalog, args.positional[0], ctx.out);
     if (code == unattended::ImproperName) return Usage;
     return code == unattended::Succeeded ? Success : Failed;
 }

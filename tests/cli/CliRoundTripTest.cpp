@@ -220,5 +220,17 @@ TEST_F(CliRoundTripTest, ProjectAndComponentLinesFollowTheFormsRules) {
     EXPECT_EQ(run({"component", "remove", "my project", "--path", docs}).status, 2);
 }
 
+TEST_F(CliRoundTripTest, WithoutDestTheDefaultDestinationIsTaken) {
+    // At the first start the working folder's backup/ becomes the default destination.
+    auto first = run({"project", "add", "Plain"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(fields(lines(first.out)[0])[5], work.path() + "/backup/");
+    EXPECT_EQ(runCommand("test -d '" + work.path() + "/backup'"), 0);
+    // Once recorded, it stays the default wherever the command runs.
+    auto second = runQuillet(home, docs, {"project", "add", "Also plain"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    EXPECT_EQ(fields(lines(second.out)[0])[5], work.path() + "/backup/");
+}
+
 }  // namespace
 }  // namespace quillet::test
