@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 
+#include "app/CommandLine.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
 #include "catalog/Catalog.h"
@@ -169,7 +170,8 @@ std::optional<Project> CliContext::project(const std::string& name, int& exitSta
         exitStatus = Failed;
         return std::nullopt;
     }
-    auto found = c->projects().byName(name);
+    // Found as "-P" finds it: any letter case, the first 20 characters.
+    auto found = c->projects().byName(upperAndCut(name, 20));
     if (!found) {
         exitStatus = fail(found.error());
         return std::nullopt;

@@ -1,4 +1,5 @@
 // quillet preview | backup: the selection scan and the unattended backup run.
+#include "app/CommandLine.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
@@ -38,7 +39,8 @@ int backupCommand(CliContext& ctx, const ParsedArguments& args) {
     // Exactly the run of "--console -P=PROJECT", which opens the record files itself.
     ensureFolder(ctx.paths.dataFolder);
     Catalog catalog(ctx.paths.dataFolder);
-    const int code = RunUnattendedInConsole(ctx.paths, ctx.settings, ctx.dialogs, catalog, args.positional[0], ctx.out);
+    const int code = RunUnattendedInConsole(ctx.paths, ctx.settings, ctx.dialogs, catalog,
+                                            upperAndCut(args.positional[0], 20), ctx.out);
     if (code == unattended::ImproperName) return Usage;
     return code == unattended::Succeeded ? Success : Failed;
 }
