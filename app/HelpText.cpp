@@ -7,7 +7,8 @@ namespace quillet {
 std::string helpText(const Paths& paths) {
     std::string t;
     t += std::string(kVersionText) + " - backup manager for this workstation\n\n";
-    t += "Usage: quillet [-P=NAME] [MINIMIZE=TRUE] [--console] [--help] [--version]\n\n";
+    t += "Usage: quillet [-P=NAME] [MINIMIZE=TRUE] [--console] [--help] [--version]\n";
+    t += "       quillet COMMAND [ARGUMENTS]   commands for scripts; 'quillet help' lists them\n\n";
     t += "  -P=NAME         run the backup of the project NAME unattended, then end.\n"
          "                  The name is matched without regard to case; only its first\n"
          "                  20 characters count. Quote a name with blanks: -P=\"My Project\".\n";
