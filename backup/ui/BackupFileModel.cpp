@@ -42,6 +42,12 @@ void BackupFileModel::setFiles(const BackupFileList* files) {
     endResetModel();
 }
 
+void BackupFileModel::keepCopy() {
+    if (!files_ || files_ == &copy_) return;
+    copy_ = *files_;
+    files_ = &copy_;
+}
+
 void BackupFileModel::setSingleRow(const QString& text) {
     beginResetModel();
     files_ = nullptr;

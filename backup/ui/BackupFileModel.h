@@ -16,6 +16,8 @@ public:
 
     // Shows these files (nullptr: none); the list must outlive the model's use of it.
     void setFiles(const BackupFileList* files);
+    // The run that owns the list ends: the rows stay on show from a copy.
+    void keepCopy();
     // One row with this text and no size.
     void setSingleRow(const QString& text);
     void fileChanged(std::size_t index);
@@ -30,6 +32,7 @@ public:
 
 private:
     const BackupFileList* files_ = nullptr;
+    BackupFileList copy_;
     QString singleRow_;
     QIcon waiting_, packed_, failed_;
 };

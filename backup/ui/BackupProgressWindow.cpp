@@ -118,6 +118,7 @@ void BackupProgressWindow::drive(BackupRun& run) {
     });
     exec();
     timer_->stop();
+    model_->keepCopy();  // the run and its list go when this returns
     run_ = nullptr;
 }
 
