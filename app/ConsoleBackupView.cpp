@@ -23,7 +23,9 @@ void ConsoleBackupView::setStatus(const std::string& text) {
     out_ << text << std::endl;
 }
 
-void ConsoleBackupView::setCaption(const std::string& caption) { out_ << caption << std::endl; }
+void ConsoleBackupView::setCaption(const std::string& caption) {
+    out_ << caption << std::endl;
+}
 
 void ConsoleBackupView::setTotals(std::int64_t files, std::int64_t bytes) {
     totalFiles_ = files;

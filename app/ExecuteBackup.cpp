@@ -45,8 +45,8 @@ std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
     }
 }
 
-ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state,
-                             const std::optional<Project>& project, BackupRunDriver& driver) {
+ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state, const std::optional<Project>& project,
+                             BackupRunDriver& driver) {
     if (!project || project->FAVORITES == 1) return ExecuteOutcome::NotRun;
     struct EndOfCommand {
         BackupCommandState& state;
@@ -75,17 +75,16 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
             // The newest archive tells how much the next one will need.
             if (state.backups.list.front().size > 3 * *free) {
                 s.dialogs.beep();
-                s.dialogs.message("The available disk space on drive \"" + drive +
-                                      "\" is too low to complete the operation",
-                                  "Not Enough Disk Space!", Icon::Exclamation, buttons::Ok, 1);
+                s.dialogs.message(
+                    "The available disk space on drive \"" + drive + "\" is too low to complete the operation",
+                    "Not Enough Disk Space!", Icon::Exclamation, buttons::Ok, 1);
                 return ExecuteOutcome::Declined;
             }
         } else if (*free < LowDiskSpaceBytes) {
             s.dialogs.beep();
-            const int answer = s.dialogs.message("The available disk space on drive \"" + drive +
-                                                     "\" is getting mighty low, do you want to continue?",
-                                                 "Disk Space is getting low!", Icon::Exclamation, buttons::YesNo,
-                                                 answer::No);
+            const int answer = s.dialogs.message(
+                "The available disk space on drive \"" + drive + "\" is getting mighty low, do you want to continue?",
+                "Disk Space is getting low!", Icon::Exclamation, buttons::YesNo, answer::No);
             if (answer != answer::Yes) return ExecuteOutcome::Declined;
         }
     }

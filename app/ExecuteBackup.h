@@ -41,7 +41,7 @@ struct BackupCommandServices {
 
 // The console state the backup command reads and changes.
 struct BackupCommandState {
-    BackupListState backups;     // the selected project's archive files
+    BackupListState backups;      // the selected project's archive files
     ChangeWatchList changeWatch;  // filled by the run
     LastBackedList lastBacked;
     bool reminderSuspended = false;

@@ -13,11 +13,11 @@ class FileSystem;
 
 // The console's list of the selected project's archive files and what it shows beside it.
 struct BackupListState {
-    BackupList list;             // in ascending name order; entry 1 is the newest archive
-    std::int64_t count = 0;      // "Total Backups:"
+    BackupList list;         // in ascending name order; entry 1 is the newest archive
+    std::int64_t count = 0;  // "Total Backups:"
     std::int64_t totalBytes = 0;
-    bool reachable = false;      // the destination could be entered
-    std::string pathErrorText;   // for the notes area when it could not
+    bool reachable = false;     // the destination could be entered
+    std::string pathErrorText;  // for the notes area when it could not
 };
 
 inline constexpr const char* NoProjectsText =

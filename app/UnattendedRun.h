@@ -16,7 +16,7 @@ struct Paths;
 // Exit codes of an unattended "-P" run.
 namespace unattended {
 inline constexpr int Succeeded = 0;
-inline constexpr int Failed = 1;       // failed, cancelled, declined or nothing to back up
+inline constexpr int Failed = 1;        // failed, cancelled, declined or nothing to back up
 inline constexpr int ImproperName = 2;  // no project of that name
 }  // namespace unattended
 

@@ -11,13 +11,13 @@
 #include "app/HelpText.h"
 #include "app/Startup.h"
 #include "app/UnattendedRun.h"
+#include "app/cli/Cli.h"
 #include "archive/lspclass.h"
 #include "backup/ui/BackupProgressWindow.h"
 #include "backup/ui/QtSoundPlayer.h"
-#include "app/cli/Cli.h"
 #include "catalog/Catalog.h"
-#include "framework/ConsoleDialogs.h"
 #include "framework/Clock.h"
+#include "framework/ConsoleDialogs.h"
 #include "framework/Settings.h"
 #include "framework/ui/QtDialogs.h"
 #include "platform/FileSystem.h"
@@ -77,8 +77,8 @@ int main(int argc, char** argv) {
         QtSoundPlayer sounds(paths.installData);
         lspclass archive(windowDialogs, paths.configFolder);
         archive.Init();
-        BackupCommandServices services{fs,      windowDialogs, settings, clock, catalog,
-                                       sounds,  archive,       paths.programFolder, {}};
+        BackupCommandServices services{fs,      windowDialogs,       settings, clock, catalog, sounds,
+                                       archive, paths.programFolder, {}};
         BackupProgressWindow window;
         const int code = RunUnattendedBackup(services, commandLine.projectName, window);
         archive.Kill();

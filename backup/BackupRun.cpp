@@ -22,9 +22,15 @@ std::string trimRight(std::string text) {
 }
 
 extern "C" {
-static void onProgress(void* context, int percent) { static_cast<BackupRun*>(context)->libraryProgress(percent); }
-static int onStopRequested(void* context) { return static_cast<BackupRun*>(context)->libraryStopRequested() ? 1 : 0; }
-static void onPump(void* context) { static_cast<BackupRun*>(context)->libraryPump(); }
+static void onProgress(void* context, int percent) {
+    static_cast<BackupRun*>(context)->libraryProgress(percent);
+}
+static int onStopRequested(void* context) {
+    return static_cast<BackupRun*>(context)->libraryStopRequested() ? 1 : 0;
+}
+static void onPump(void* context) {
+    static_cast<BackupRun*>(context)->libraryPump();
+}
 static int onAsk(void* context, const char* question, const char* title) {
     return static_cast<BackupRun*>(context)->libraryAsk(question, title);
 }
@@ -103,8 +109,7 @@ void BackupRun::open() {
 
     ScanHost scanHost(*this);
     ScanServices scan{s_.fs, s_.dialogs, scanHost};
-    const ScanOutcome outcome =
-        ScanProjectFiles(scan, s_.catalog, a_.project.SYSID, files_, scantext::PurgingExcluded);
+    const ScanOutcome outcome = ScanProjectFiles(scan, s_.catalog, a_.project.SYSID, files_, scantext::PurgingExcluded);
     scanCancelled_ = outcome == ScanOutcome::Cancelled;
     const bool selected = outcome == ScanOutcome::Completed;
     if (!selected) files_.clear();
@@ -181,7 +186,9 @@ bool BackupRun::confirmCancel() {
     return true;
 }
 
-bool BackupRun::cancelRequested() { return stopRequested_ || view_.cancelRequested(); }
+bool BackupRun::cancelRequested() {
+    return stopRequested_ || view_.cancelRequested();
+}
 
 void BackupRun::clearCancelRequest() {
     stopRequested_ = false;
@@ -307,8 +314,10 @@ void BackupRun::finish() {
         statusAlert_ = true;
         setStatus(backuptext::CheckFailed);
         view_.setStatusAlert(true);
-        if (!trimRight(errorSound_).empty()) PlayEventSound(s_.sounds, errorSound_);
-        else s_.dialogs.beep();
+        if (!trimRight(errorSound_).empty())
+            PlayEventSound(s_.sounds, errorSound_);
+        else
+            s_.dialogs.beep();
     } else if (errorCount_ == 0) {
         setStatus(backuptext::NoErrors);
         PlayEventSound(s_.sounds, completedSound_);
@@ -317,8 +326,10 @@ void BackupRun::finish() {
         statusAlert_ = true;
         setStatus(completedWithErrors(errorCount_));
         view_.setStatusAlert(true);
-        if (!trimRight(errorSound_).empty()) PlayEventSound(s_.sounds, errorSound_);
-        else s_.dialogs.beep();
+        if (!trimRight(errorSound_).empty())
+            PlayEventSound(s_.sounds, errorSound_);
+        else
+            s_.dialogs.beep();
     }
 
     view_.setItemProgress(-1);
@@ -391,13 +402,17 @@ void BackupRun::libraryProgress(int percent) {
     if (itemBar_) view_.setItemProgress(percent);
 }
 
-bool BackupRun::libraryStopRequested() { return cancelRequested(); }
+bool BackupRun::libraryStopRequested() {
+    return cancelRequested();
+}
 
-void BackupRun::libraryPump() { view_.pumpEvents(); }
+void BackupRun::libraryPump() {
+    view_.pumpEvents();
+}
 
 int BackupRun::libraryAsk(const char* question, const char* title) {
-    const int answer = s_.dialogs.message(question ? question : "", title ? title : "", Icon::Question,
-                                          buttons::YesNoCancel, 1);
+    const int answer =
+        s_.dialogs.message(question ? question : "", title ? title : "", Icon::Question, buttons::YesNoCancel, 1);
     return answer == 1 ? LSP_ANSWER_YES : answer == 2 ? LSP_ANSWER_NO : LSP_ANSWER_CANCEL;
 }
 

@@ -94,16 +94,16 @@ struct BackupServices {
 
 // What the console hands to a backup run.
 struct BackupArguments {
-    Project project;                            // the project to back up
-    std::string archivePath;                    // the temporary archive: destination + "QLTTemp.___"
-    ChangeWatchList* changeWatch = nullptr;     // filled with the selected files
-    lspclass* archive = nullptr;                // ARCHIVE_NAME ends as the new archive's path
-    BackupList* backupList = nullptr;           // the project's archives, renumbered by the run
-    std::uint32_t packFlag = 0;                 // PACK_FLAG
-    std::uint16_t compMode = 2;                 // COMP_MODE
-    std::string tempPath;                       // TEMP_PATH
-    std::string programFolder;                  // where the comment file is written (Paths)
-    bool countdown = false;                     // started with "-P": the window closes by itself
+    Project project;                         // the project to back up
+    std::string archivePath;                 // the temporary archive: destination + "QLTTemp.___"
+    ChangeWatchList* changeWatch = nullptr;  // filled with the selected files
+    lspclass* archive = nullptr;             // ARCHIVE_NAME ends as the new archive's path
+    BackupList* backupList = nullptr;        // the project's archives, renumbered by the run
+    std::uint32_t packFlag = 0;              // PACK_FLAG
+    std::uint16_t compMode = 2;              // COMP_MODE
+    std::string tempPath;                    // TEMP_PATH
+    std::string programFolder;               // where the comment file is written (Paths)
+    bool countdown = false;                  // started with "-P": the window closes by itself
 };
 
 // One backup run as an engine: open() selects the files, then every step() is one timer

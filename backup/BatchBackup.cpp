@@ -12,8 +12,7 @@ void LoopBackupDriver::drive(BackupRun& run) {
     run.open();
     while (run.phase() == BackupRun::Phase::Packing) run.step();
     // The end stays on show in a window; here the run is simply over.
-    if (run.phase() == BackupRun::Phase::Finished || run.phase() == BackupRun::Phase::CountingDown)
-        run.buttonPressed();
+    if (run.phase() == BackupRun::Phase::Finished || run.phase() == BackupRun::Phase::CountingDown) run.buttonPressed();
 }
 
 }  // namespace quillet

@@ -58,8 +58,8 @@ void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, 
     dialogs.message(text, "Rename Error", Icon::Exclamation, buttons::Ok, 1);
 }
 
-RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request,
-                               BackupList& list, const std::function<void(int)>& bar) {
+RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
+                               const std::function<void(int)>& bar) {
     auto showBar = [&](int percent) {
         if (bar) bar(percent);
     };

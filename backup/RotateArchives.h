@@ -28,8 +28,8 @@ struct RotationRequest {
 };
 
 struct RotationOutcome {
-    bool completed = false;         // false: a rename failed and was reported
-    std::string finalPath;          // the new archive 0001 when completed
+    bool completed = false;            // false: a rename failed and was reported
+    std::string finalPath;             // the new archive 0001 when completed
     std::int64_t compressedBytes = 0;  // its size when completed
 };
 
@@ -40,8 +40,8 @@ struct RotationOutcome {
 // first rename that fails is reported (ReportRenameError) and ends the rotation. A rename
 // never replaces an existing file. bar receives the rename progress 0..100, and -1 when
 // done. list is updated to the names given.
-RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request,
-                               BackupList& list, const std::function<void(int)>& bar = {});
+RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
+                               const std::function<void(int)>& bar = {});
 
 // The "Rename Error" message for a rename that failed with the system error `error`.
 void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, const std::string& newPath);

@@ -67,7 +67,9 @@ int BackupFileModel::rowCount(const QModelIndex& parent) const {
     return singleRow_.isEmpty() ? 0 : 1;
 }
 
-int BackupFileModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int BackupFileModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 2;
+}
 
 QIcon BackupFileModel::iconFor(std::int32_t state) const {
     return state == 2 ? packed_ : state == 3 ? failed_ : waiting_;

@@ -144,7 +144,9 @@ void BackupProgressWindow::onButton() {
     if (run_ && run_->timerRunning() && !timer_->isActive()) timer_->start(0);
 }
 
-void BackupProgressWindow::reject() { onButton(); }
+void BackupProgressWindow::reject() {
+    onButton();
+}
 
 void BackupProgressWindow::onFocusChanged(QWidget*, QWidget* now) {
     if (!run_ || !now || now == button_ || !isAncestorOf(now)) return;
@@ -169,22 +171,32 @@ void BackupProgressWindow::setItemProgress(int percent) {
     itemBar_->setVisible(true);
 }
 
-void BackupProgressWindow::pumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); }
+void BackupProgressWindow::pumpEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
 
 void BackupProgressWindow::setFolderLine(const std::string& folder) {
     const QString text = QString::fromStdString(folder);
-    folderLine_->setText(QFontMetrics(folderLine_->font()).elidedText(text, Qt::ElideMiddle,
-                                                                      std::max(200, folderLine_->width())));
+    folderLine_->setText(
+        QFontMetrics(folderLine_->font()).elidedText(text, Qt::ElideMiddle, std::max(200, folderLine_->width())));
     folderLine_->setToolTip(text);
 }
 
-void BackupProgressWindow::setCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
+void BackupProgressWindow::setCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
 
-void BackupProgressWindow::hideFolderLine() { folderLine_->setVisible(false); }
+void BackupProgressWindow::hideFolderLine() {
+    folderLine_->setVisible(false);
+}
 
-void BackupProgressWindow::showFiles(const BackupFileList& files) { model_->setFiles(&files); }
+void BackupProgressWindow::showFiles(const BackupFileList& files) {
+    model_->setFiles(&files);
+}
 
-void BackupProgressWindow::showNoFilesRow() { model_->setSingleRow(backuptext::NoFilesRow); }
+void BackupProgressWindow::showNoFilesRow() {
+    model_->setSingleRow(backuptext::NoFilesRow);
+}
 
 void BackupProgressWindow::fileChanged(std::size_t index) {
     model_->fileChanged(index);
@@ -198,7 +210,9 @@ void BackupProgressWindow::setTotals(std::int64_t files, std::int64_t bytes) {
     totalBytes_->setText(groupedNumber(bytes));
 }
 
-void BackupProgressWindow::setButtonLabel(const std::string& label) { button_->setText(QString::fromStdString(label)); }
+void BackupProgressWindow::setButtonLabel(const std::string& label) {
+    button_->setText(QString::fromStdString(label));
+}
 
 void BackupProgressWindow::setStatusAlert(bool alert) {
     statusLine_->setStyleSheet(alert ? QStringLiteral("color: #ff0000;") : QString());

@@ -8,7 +8,7 @@ namespace quillet::test {
 std::vector<std::string> unzipNames(const std::string& archive) {
     std::vector<std::string> names;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(("zipinfo -1 '" + archive + "' 2>/dev/null").c_str(), "r"),
-                                              ::pclose);
+                                               ::pclose);
     if (!pipe) return names;
     char line[4096];
     while (std::fgets(line, sizeof line, pipe.get())) {

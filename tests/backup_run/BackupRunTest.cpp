@@ -16,7 +16,9 @@ using test::RecordingView;
 using test::TempDir;
 using Names = std::vector<std::string>;
 
-std::string last(const std::vector<std::string>& v) { return v.empty() ? std::string() : v.back(); }
+std::string last(const std::vector<std::string>& v) {
+    return v.empty() ? std::string() : v.back();
+}
 
 bool contains(const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();

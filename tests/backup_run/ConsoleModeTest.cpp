@@ -1,7 +1,7 @@
 // The real program run unattended in console mode: what it prints and returns, and what
 // it leaves behind when it is killed or its disk fills up.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -13,12 +13,12 @@
 #include <set>
 #include <thread>
 
+#include "BackupBench.h"
 #include "catalog/ArchiveCommentRecord.h"
 #include "catalog/Catalog.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
-#include "BackupBench.h"
 
 namespace quillet {
 namespace {
@@ -125,10 +125,10 @@ TEST(ConsoleMode, BacksUpPrintsItsProgressAndReturnsZero) {
     std::string out, err;
     ASSERT_EQ(b.run(&out, &err), 0) << out << err;
     EXPECT_EQ(err, "");
-    for (const char* line : {"Scanning Directories:\n", "Compressing Files...\n",
-                             "Total Files: 3  Total Bytes: 400,005\n", "Back up Sources  (Normal)\n",
-                             "100%  3/3 files  400,005/400,005 bytes\n", "Renaming Files....\n",
-                             "Completed - No Errors\n", "Seconds: "})
+    for (const char* line :
+         {"Scanning Directories:\n", "Compressing Files...\n", "Total Files: 3  Total Bytes: 400,005\n",
+          "Back up Sources  (Normal)\n", "100%  3/3 files  400,005/400,005 bytes\n", "Renaming Files....\n",
+          "Completed - No Errors\n", "Seconds: "})
         EXPECT_NE(out.find(line), std::string::npos) << line << " not in:\n" << out;
 
     const std::string archive = b.dest + "PREF0001.LSP";
@@ -210,8 +210,7 @@ TEST(ConsoleMode, KilledRunsNeverDamageOlderArchivesAndTheNextRunCleansUp) {
 
     successfulRun(99);
     EXPECT_EQ(markersOf(b, markerItem), expected);
-    for (const auto& name : b.archives())
-        EXPECT_EQ(name.find("QLTTemp"), std::string::npos) << name << " left behind";
+    for (const auto& name : b.archives()) EXPECT_EQ(name.find("QLTTemp"), std::string::npos) << name << " left behind";
     EXPECT_EQ(test::unzipItem(b.dest + "PREF0001.LSP", markerItem), "run 99");
 }
 

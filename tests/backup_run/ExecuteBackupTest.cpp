@@ -67,7 +67,8 @@ TEST(ExecuteBackup, FirstBackupAsksBelowFiveMillionBytes) {
     b.component(b.src, "*.txt");
     BackupCommandState state;
     RecordingView view;
-    const std::string question = "The available disk space on drive \"/\" is getting mighty low, do you want to continue?";
+    const std::string question =
+        "The available disk space on drive \"/\" is getting mighty low, do you want to continue?";
 
     b.freeBytes = 4'999'999;
     b.dialogs.expect(question, 2);
@@ -215,8 +216,7 @@ TEST(UnattendedRun, FindsTheProjectByNameKeepsTheRecentListAndReportsImproperNam
     LoopBackupDriver driver(view);
     EXPECT_EQ(RunUnattendedBackup(s, "MYPROJECT", driver), unattended::Succeeded) << b.dialogs.report();
     EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
-    EXPECT_EQ(LastBackedList::load(b.settings).entries,
-              (std::array<std::int32_t, 5>{b.project.SYSID, 7, 8, 0, 0}));
+    EXPECT_EQ(LastBackedList::load(b.settings).entries, (std::array<std::int32_t, 5>{b.project.SYSID, 7, 8, 0, 0}));
 
     b.dialogs.expect("Improper Project Name Passed:||NOSUCH");
     EXPECT_EQ(RunUnattendedBackup(s, "NOSUCH", driver), unattended::ImproperName);
