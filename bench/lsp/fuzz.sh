@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the reading side of the library pair with clang's libFuzzer (address and
-# undefined-behaviour sanitizers) and fuzzes it. Seeds are made with zip.
+# undefined-behaviour sanitizers) and fuzzes it. Seeds are made with zip and with the
+# packing library itself.
 #   bench/lsp/fuzz.sh [seconds]   (default 600)
 set -euo pipefail
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -23,6 +24,8 @@ if [ -z "$(ls -A "$work/corpus")" ]; then
     zip -q -r "$work/corpus/folders.zip" sub
     printf 'x' | zip -q "$work/corpus/stream.zip" -
     cd - >/dev/null
+    clang++ -std=c++20 -O1 -I"$top" "$top"/lsp/*.cpp "$top/bench/lsp/fuzz_seeds.cpp" -lz -o "$work/fuzz_seeds"
+    "$work/fuzz_seeds" "$work/seeds-src" "$work/corpus"
 fi
 cd "$work"
 exec ./fuzz_reader -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \

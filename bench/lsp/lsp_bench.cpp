@@ -6,6 +6,7 @@
 // Without a folder, a copy of /usr/include and /usr/share/doc (regular files only) is
 // made in the work folder. Each figure is the best of N runs (default 3).
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

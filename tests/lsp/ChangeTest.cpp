@@ -144,8 +144,26 @@ TEST_F(ChangeTest, FullDiskLeavesTheArchiveUnchangedAndSaysSo) {
     EXPECT_EQ(limited([&] { return LSP_PACK(large.c_str(), archive().c_str(), "", 2, LSP_PF_UPDATE); }),
               LSP_E_UPDATE_RESTORED);
     EXPECT_EQ(readFile(archive()), original);
+    // Deleting: the copy without the item does not fit either.
+    const auto tight = [&](const std::function<int()>& f) {
+        return inChild([&] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit r{1 << 20, 1 << 20};
+            ::setrlimit(RLIMIT_FSIZE, &r);
+            return f();
+        });
+    };
+    EXPECT_EQ(tight([&] { return LSP_DELETEITEM("small.txt", "", archive().c_str(), "", 0); }), LSP_E_DELETE_RESTORED);
+    EXPECT_EQ(readFile(archive()), original);
     EXPECT_TRUE(strays().empty());
     EXPECT_TRUE(unzipTestPasses(archive()));
+
+    // No temporary file at all: a temporary folder that does not exist.
+    const std::string noFolder = dir.file("no/such/folder");
+    EXPECT_EQ(LSP_PACK(huge.c_str(), archive().c_str(), noFolder.c_str(), 2, LSP_PF_TEMP_FOLDER), LSP_E_CREATE_TEMP);
+    EXPECT_EQ(LSP_PACK(large.c_str(), archive().c_str(), noFolder.c_str(), 2, LSP_PF_TEMP_FOLDER | LSP_PF_UPDATE),
+              LSP_E_UPDATE_RESTORED);
+    EXPECT_EQ(readFile(archive()), original);
 
     // In a batch the item that does not fit is abandoned and the next ones still go in.
     const std::string fresh = dir.file("sub/fresh.zip");

@@ -71,6 +71,10 @@ TEST_F(UnpackTest, StoredPathsAndFolderCreation) {
     EXPECT_EQ(unpack(0, dest), LSP_OK);  // without paths: straight into the destination
     EXPECT_EQ(readFile(dest + "/item.txt"), "archived content");
 
+    // A folder that cannot be made: its parent is a link into a folder that is missing.
+    ASSERT_EQ(::symlink("missing/deeper", dir.file("dangling").c_str()), 0);
+    EXPECT_EQ(unpack(LSP_UF_CREATE_FOLDERS, dir.file("dangling/sub")), LSP_E_CREATE_FOLDER);
+    EXPECT_EQ(unpack(LSP_UF_CREATE_FOLDERS, source + "/sub"), LSP_E_CREATE_OUTPUT);  // a file in the way
     const std::string fresh = dir.file("new/deeper");
     EXPECT_EQ(unpack(0, fresh), LSP_E_CREATE_OUTPUT);
     EXPECT_EQ(unpack(LSP_UF_CREATE_FOLDERS, fresh), LSP_OK);
