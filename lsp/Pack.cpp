@@ -134,7 +134,8 @@ std::int16_t completeHook(const std::string* archive) {
 // A batch still open when the process ends is completed then.
 struct CompleteAtExit {
     ~CompleteAtExit() {
-        std::lock_guard lock(libraryLock());
+        EntryGuard guard;
+        if (guard.reentered()) return;
         completeOpenBatch();
     }
 };
@@ -212,18 +213,21 @@ uint16_t LSP_P_VERSION(void) {
 }
 
 void LSP_PINIT_MP(const LSP_HOST* host) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return;
     packHost() = host ? *host : LSP_HOST{};
 }
 
 void LSP_RELATIVEPATH(const char* base, int on) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return;
     g_relativeOn = on != 0 && base && *base;
     g_relativeBase = g_relativeOn ? absolutePath(base) : std::string();
 }
 
 int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, uint16_t method, uint32_t flags) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
     Level level{};
     if (!file || !*file || !archive || !*archive || !levelFor(method, flags, level)) return LSP_E_BAD_COMMAND;
     const std::string archivePath = absolutePath(archive);
@@ -245,7 +249,7 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
         ~FdGuard() {
             if (fd >= 0) ::close(fd);
         }
-    } guard{source.fd};
+    } closeSource{source.fd};
     std::uint8_t dos = LSP_ATTR_ARCHIVE;
     if (S_ISLNK(source.st.st_mode) && (flags & LSP_PF_SYSTEM)) {
         std::string target(4096, '\0');
@@ -350,7 +354,8 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
 
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,
                        uint32_t flags) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
     if (!itemName || !*itemName || !archive || !*archive) return LSP_E_BAD_COMMAND;
     const std::string archivePath = absolutePath(archive);
     if (const auto s = completeOpenBatch(); s != LSP_OK) return s;

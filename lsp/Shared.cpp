@@ -13,6 +13,18 @@ std::recursive_mutex& libraryLock() {
     return lock;
 }
 
+namespace {
+bool g_busy = false;
+}
+
+EntryGuard::EntryGuard() : lock_(libraryLock()), reentered_(g_busy) {
+    g_busy = true;
+}
+
+EntryGuard::~EntryGuard() {
+    if (!reentered_) g_busy = false;
+}
+
 LSP_HOST& packHost() {
     static LSP_HOST host{};
     return host;

@@ -15,6 +15,21 @@ namespace lsp {
 // Serialises every entry point of both libraries (the batch is shared state).
 std::recursive_mutex& libraryLock();
 
+// Held by every entry point. A call made from inside a host callback of a call in
+// progress (the host pumping its events) finds the library busy and is refused.
+class EntryGuard {
+public:
+    EntryGuard();
+    ~EntryGuard();
+    EntryGuard(const EntryGuard&) = delete;
+    EntryGuard& operator=(const EntryGuard&) = delete;
+    bool reentered() const { return reentered_; }
+
+private:
+    std::unique_lock<std::recursive_mutex> lock_;
+    bool reentered_;
+};
+
 // Callbacks given to LSP_PINIT_MP (packing) and LSP_UINIT_MP (unpacking).
 LSP_HOST& packHost();
 LSP_HOST& unpackHost();

@@ -64,13 +64,15 @@ uint16_t LSP_U_VERSION(void) {
 }
 
 void LSP_UINIT_MP(const LSP_HOST* host) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return;
     unpackHost() = host ? *host : LSP_HOST{};
 }
 
 int16_t LSP_UNPACK(const char* itemName, const char* itemPath, const char* archive, const char* destination,
                    uint32_t flags) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
     if (!itemName || !*itemName || !archive || !*archive) return LSP_E_BAD_COMMAND;
     const std::string path = absolutePath(archive);
     if (const auto s = completeBatch(&path); s != LSP_OK) return s;
@@ -96,7 +98,8 @@ int16_t LSP_UNPACK(const char* itemName, const char* itemPath, const char* archi
 }
 
 int16_t LSP_GETNEXTITEM(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
     if (!archive || !*archive || !item) {
         fillBuffer(buffer1, "No archive or no item record given");
         return LSP_E_BAD_COMMAND;
@@ -136,7 +139,8 @@ int16_t LSP_GETNEXTITEM(char* buffer1, char* buffer2, const char* archive, LSP_I
 }
 
 void LSP_RESETDLL(void) {
-    std::lock_guard lock(libraryLock());
+    EntryGuard guard;
+    if (guard.reentered()) return;
     listing() = Listing{};
     completeBatch(nullptr);
 }

@@ -7,7 +7,9 @@
  * report they call the host callbacks given to LSP_PINIT_MP / LSP_UINIT_MP, and
  * without them they take the safe choice (never replace, never overwrite).
  *
- * One thread: calls may come from any thread but are serialised by one lock.
+ * Calls may come from any thread; they are serialised by one lock. A call made from
+ * inside a host callback of a call in progress (the host pumping its events) is refused
+ * with -2 (LSP_INTERRUPTED); the entry points without a result then do nothing.
  */
 #ifndef QUILLET_LSP_H
 #define QUILLET_LSP_H

@@ -350,6 +350,35 @@ TEST_F(PackTest, ReplacingWithinABatchLeavesNoDeadData) {
     EXPECT_TRUE(unzipTestPasses(archive()));
 }
 
+TEST_F(PackTest, CallsFromInsideACallbackAreRefused) {
+    // A host whose event pump tries to use the library while it is packing.
+    struct Reentry {
+        std::string archive, file;
+        std::vector<int> statuses;
+    } r{archive(), dir.write("other.txt", "other"), {}};
+    LSP_HOST host{};
+    host.context = &r;
+    host.pumpEvents = [](void* c) {
+        auto* r = static_cast<Reentry*>(c);
+        char b1[256] = "", b2[256] = "";
+        LSP_ITEM item{};
+        r->statuses.push_back(LSP_GETNEXTITEM(b1, b2, r->archive.c_str(), &item));
+        r->statuses.push_back(LSP_PACK(r->file.c_str(), r->archive.c_str(), "", 2, LSP_PF_BATCH));
+        LSP_RESETDLL();  // must not complete the batch under the running call
+    };
+    LSP_PINIT_MP(&host);
+    const std::string big = dir.write("big.txt", text(1 << 20));
+    ASSERT_EQ(LSP_PACK(big.c_str(), archive().c_str(), "", 2, LSP_PF_BATCH | LSP_PF_PUMP), LSP_OK);
+    ASSERT_EQ(LSP_PACK(big.c_str(), dir.file("second.zip").c_str(), "", 2, LSP_PF_PUMP), LSP_OK);
+    ASSERT_FALSE(r.statuses.empty());
+    for (int s : r.statuses) EXPECT_EQ(s, LSP_INTERRUPTED);
+    LSP_PINIT_MP(nullptr);
+    const auto items = listArchive(archive());
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].name, "big.txt");
+    EXPECT_TRUE(unzipTestPasses(archive()));
+}
+
 TEST_F(PackTest, ManyItemsUseZip64EndRecords) {
     const std::string folder = dir.mkdir("many");
     for (int i = 0; i < 66000; ++i) {
