@@ -142,11 +142,16 @@ void ArchiveWriter::index(std::size_t position) {
     byName_[entries_[position].zipName] = position;
 }
 
+bool ArchiveWriter::hasGaps() const {
+    for (const auto& e : entries_)
+        if (e.deleted) return true;
+    return false;
+}
+
 void ArchiveWriter::markDeleted(std::size_t index, bool deleted) {
     entries_[index].deleted = deleted;
     if (deleted) {
         byName_.erase(entries_[index].zipName);
-        gaps_ = true;
     } else {
         byName_[entries_[index].zipName] = index;
     }

@@ -52,7 +52,7 @@ public:
     // The live entry stored under zipName, or -1.
     long find(const std::string& zipName) const;
     void markDeleted(std::size_t index, bool deleted);
-    bool hasGaps() const { return gaps_; }
+    bool hasGaps() const;  // replaced entries left dead data behind
 
     // Packs a file as a new entry. On failure (or -30) the caller rolls back.
     std::int16_t addFile(const PackSource& source, const PackSpec& spec, Progress& progress);
@@ -85,7 +85,6 @@ private:
     std::int16_t error_ = LSP_OK;
     std::vector<ZipEntry> entries_;
     std::unordered_map<std::string, std::size_t> byName_;
-    bool gaps_ = false;
 };
 
 }  // namespace lsp

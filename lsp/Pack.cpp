@@ -204,37 +204,10 @@ bool isWriteFailure(std::int16_t s) {
            s == LSP_E_UNEXPECTED_EOF || s == LSP_E_HEADER;
 }
 
-}  // namespace
-
-extern "C" {
-
-uint16_t LSP_P_VERSION(void) {
-    return LSP_VERSION;
-}
-
-void LSP_PINIT_MP(const LSP_HOST* host) {
-    EntryGuard guard;
-    if (guard.reentered()) return;
-    packHost() = host ? *host : LSP_HOST{};
-}
-
-void LSP_RELATIVEPATH(const char* base, int on) {
-    EntryGuard guard;
-    if (guard.reentered()) return;
-    g_relativeOn = on != 0 && base && *base;
-    g_relativeBase = g_relativeOn ? absolutePath(base) : std::string();
-}
-
-int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, uint16_t method, uint32_t flags) {
-    EntryGuard guard;
-    if (guard.reentered()) return LSP_INTERRUPTED;
-    Level level{};
-    if (!file || !*file || !archive || !*archive || !levelFor(method, flags, level)) return LSP_E_BAD_COMMAND;
-    const std::string archivePath = absolutePath(archive);
-    if (g_batch && g_batch->archive != archivePath) {
-        if (const auto s = completeOpenBatch(); s != LSP_OK) return s;
-    }
-
+// Packs one file into the open batch or a new session; a new session is committed
+// unless the batch flag keeps it open.
+std::int16_t packOne(const char* file, const std::string& archivePath, const char* tempFolder, std::uint16_t method,
+                     std::uint32_t flags, const Level& level, bool& replacing) {
     // Name and path of the item.
     const std::string filePath = absolutePath(file);
     const std::string name = nameOf(filePath);
@@ -303,7 +276,7 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
         for (const auto& e : existing->directory.entries)
             if (e.zipName == spec.zipName) existingEntry = &e;
     }
-    const bool replacing = batchIndex >= 0 || existingEntry;
+    replacing = batchIndex >= 0 || existingEntry;
     if (replacing) {
         if (flags & LSP_PF_PROMPT) {
             if ((flags & LSP_PF_QUIET) || !packHost().ask) return LSP_ITEM_EXISTS;
@@ -348,8 +321,47 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
         }
         return failed(commit(*fresh));
     }
-    if (!(flags & LSP_PF_BATCH)) return failed(completeOpenBatch());
     return LSP_OK;
+}
+
+}  // namespace
+
+extern "C" {
+
+uint16_t LSP_P_VERSION(void) {
+    return LSP_VERSION;
+}
+
+void LSP_PINIT_MP(const LSP_HOST* host) {
+    EntryGuard guard;
+    if (guard.reentered()) return;
+    packHost() = host ? *host : LSP_HOST{};
+}
+
+void LSP_RELATIVEPATH(const char* base, int on) {
+    EntryGuard guard;
+    if (guard.reentered()) return;
+    g_relativeOn = on != 0 && base && *base;
+    g_relativeBase = g_relativeOn ? absolutePath(base) : std::string();
+}
+
+int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, uint16_t method, uint32_t flags) {
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
+    Level level{};
+    if (!file || !*file || !archive || !*archive || !levelFor(method, flags, level)) return LSP_E_BAD_COMMAND;
+    const std::string archivePath = absolutePath(archive);
+    if (g_batch && g_batch->archive != archivePath) {
+        if (const auto s = completeOpenBatch(); s != LSP_OK) return s;
+    }
+    bool replacing = false;
+    const std::int16_t status = packOne(file, archivePath, tempFolder, method, flags, level, replacing);
+    // A call without the batch flag completes the batch, whatever became of its own item.
+    if (!(flags & LSP_PF_BATCH) && g_batch) {
+        if (const auto s = completeOpenBatch(); s != LSP_OK)
+            return replacing && isWriteFailure(s) ? static_cast<std::int16_t>(LSP_E_UPDATE_RESTORED) : s;
+    }
+    return status;
 }
 
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,

@@ -296,6 +296,12 @@ TEST_F(PackTest, BatchWritesTheArchiveOnceWhenCompleted) {
     EXPECT_FALSE(std::filesystem::exists(third));
     EXPECT_EQ(LSP_UNPACK("f0.txt", "", third.c_str(), "", LSP_UF_TEST), LSP_OK);
     EXPECT_TRUE(std::filesystem::exists(third));
+
+    // A call without the flag completes the batch even when its own item is refused.
+    const std::string fourth = dir.file("fourth.zip");
+    ASSERT_EQ(LSP_PACK(files[0].c_str(), fourth.c_str(), "", 2, LSP_PF_BATCH), LSP_OK);
+    EXPECT_EQ(LSP_PACK(files[0].c_str(), fourth.c_str(), "", 2, 0), LSP_ITEM_EXISTS);
+    EXPECT_TRUE(std::filesystem::exists(fourth));
 }
 
 TEST_F(PackTest, BatchStillOpenAtProcessEndIsCompleted) {
