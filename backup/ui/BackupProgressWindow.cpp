@@ -172,7 +172,9 @@ void BackupProgressWindow::setItemProgress(int percent) {
 }
 
 void BackupProgressWindow::pumpEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    // Only what is pending now: with a time limit the idle work timer would keep this
+    // spinning for the whole limit on every call.
+    QCoreApplication::processEvents();
 }
 
 void BackupProgressWindow::setFolderLine(const std::string& folder) {
