@@ -32,12 +32,12 @@ Result<ParsedArguments> parseArguments(const std::vector<std::string>& arguments
         }
         const auto eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& s : specs)
-            if (s.name == name) spec = &s;
-        if (!spec) return R::failure("unknown option " + name);
+            if (s.name == name) option = &s;
+        if (!option) return R::failure("unknown option " + name);
         if (parsed.values.count(name) || parsed.flags.count(name)) return R::failure(name + " is given twice");
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (eq != std::string::npos) return R::failure(name + " takes no value");
             parsed.flags.insert(name);
             continue;

@@ -259,8 +259,8 @@ Status RecordDatabase::open() {
 }
 
 Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created) {
-    const RecordFileSpec& spec = files_[i];
-    const std::string path = pathOf(spec.fileName);
+    const RecordFileSpec& fileSpec = files_[i];
+    const std::string path = pathOf(fileSpec.fileName);
     struct stat st {};
     const bool exists = ::stat(path.c_str(), &st) == 0;
     if (!exists && errno != ENOENT)
@@ -276,28 +276,28 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
         const int rc =
             sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
         if (rc != SQLITE_OK) {
-            Status f = failure(db_ ? sqlite3_extended_errcode(db_) : rc, spec.fileName, "opened");
+            Status f = failure(db_ ? sqlite3_extended_errcode(db_) : rc, fileSpec.fileName, "opened");
             return f;
         }
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, busyTimeoutMs_);
-        if (!spec.password.empty()) {
+        if (!fileSpec.password.empty()) {
             const int krc =
-                sqlite3_exec(db_, ("PRAGMA key = " + sqlText(spec.password)).c_str(), nullptr, nullptr, nullptr);
-            if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+                sqlite3_exec(db_, ("PRAGMA key = " + sqlText(fileSpec.password)).c_str(), nullptr, nullptr, nullptr);
+            if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
         }
     } else {
         Statement st;
         int rc = prepare(db_, "ATTACH DATABASE ? AS " + quoted(schemas_[i]) + " KEY ?", st);
-        if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(spec.password)});
+        if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(fileSpec.password)});
         if (rc == SQLITE_OK) rc = sqlite3_step(st.handle);
-        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
     }
     return {};
 }
 
 Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& needsWrite) {
-    const RecordFileSpec& spec = files_[index];
+    const RecordFileSpec& fileSpec = files_[index];
     const std::string schema = quoted(schemas_[index]);
 
     // Reading the schema is the first read of the file: a wrong password or a file that is
@@ -309,7 +309,7 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& nee
         if (rc == SQLITE_OK)
             while ((rc = sqlite3_step(st.handle)) == SQLITE_ROW)
                 tables.insert(reinterpret_cast<const char*>(sqlite3_column_text(st.handle, 0)));
-        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
     }
     needsTables = tables.empty();
     needsWrite = needsTables;
@@ -324,15 +324,15 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& nee
         if (rc == SQLITE_OK && (rc = sqlite3_step(st.handle)) == SQLITE_ROW)
             verdict = reinterpret_cast<const char*>(sqlite3_column_text(st.handle, 0));
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+            return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
         if (verdict != "ok")
-            return Status::failure("The record file " + pathOf(spec.fileName) +
+            return Status::failure("The record file " + pathOf(fileSpec.fileName) +
                                    " cannot be opened: the file is damaged (" + verdict + ").");
     }
 
-    for (const auto& layout : spec.tables) {
+    for (const auto& layout : fileSpec.tables) {
         if (!tables.count(layout.label))
-            return Status::failure("The record file " + pathOf(spec.fileName) +
+            return Status::failure("The record file " + pathOf(fileSpec.fileName) +
                                    " cannot be opened: it is not a Quillet record file (it holds no " + layout.label +
                                    " table).");
         std::set<std::string> columns;
@@ -341,10 +341,10 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& nee
         if (rc == SQLITE_OK)
             while ((rc = sqlite3_step(st.handle)) == SQLITE_ROW)
                 columns.insert(reinterpret_cast<const char*>(sqlite3_column_text(st.handle, 1)));
-        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), spec.fileName, "opened");
+        if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
         for (std::size_t f = 0; f < layout.fields.size(); ++f)
             if (!columns.count(layout.fields[f].name))
-                return Status::failure("The record file " + pathOf(spec.fileName) +
+                return Status::failure("The record file " + pathOf(fileSpec.fileName) +
                                        " cannot be opened: it is not a Quillet record file (the field " +
                                        layout.qualifiedName(f) + " is missing).");
         for (const auto& key : layout.keys)
@@ -354,9 +354,9 @@ Status RecordDatabase::checkFile(std::size_t index, bool& needsTables, bool& nee
 }
 
 Status RecordDatabase::createTables(std::size_t index, bool needsTables) {
-    const RecordFileSpec& spec = files_[index];
+    const RecordFileSpec& fileSpec = files_[index];
     const std::string schema = quoted(schemas_[index]);
-    for (const auto& layout : spec.tables) {
+    for (const auto& layout : fileSpec.tables) {
         if (needsTables) {
             std::string sql = "CREATE TABLE IF NOT EXISTS " + schema + "." + quoted(layout.label) + " (";
             for (std::size_t f = 0; f < layout.fields.size(); ++f) {
@@ -377,7 +377,7 @@ Status RecordDatabase::createTables(std::size_t index, bool needsTables) {
                 }
             }
             sql += ")";
-            if (Status s = exec(sql, spec.fileName); !s) return s;
+            if (Status s = exec(sql, fileSpec.fileName); !s) return s;
         }
         for (const auto& key : layout.keys) {
             std::string sql = std::string("CREATE ") + (key.unique ? "UNIQUE " : "") + "INDEX IF NOT EXISTS " + schema +
@@ -391,7 +391,7 @@ Status RecordDatabase::createTables(std::size_t index, bool needsTables) {
                     sql += " COLLATE NOCASE";
             }
             sql += ") WHERE " + keyFilter(layout, key);
-            if (Status s = exec(sql, spec.fileName); !s) return s;
+            if (Status s = exec(sql, fileSpec.fileName); !s) return s;
         }
     }
     return {};
