@@ -231,11 +231,11 @@ int main(int argc, char** argv) {
 
     std::printf("\n| measurement | Quillet | standard tool | ratio |\n|---|---|---|---|\n");
     for (const auto& r : rows)
-        std::printf("| %s, %zu files | %.2f s | %.2f s (`%s`) | %.2f |\n", r.task.c_str(), files.size(), r.lsp,
+        std::printf("| %s, %zu files | %.3f s | %.3f s (`%s`) | %.2f |\n", r.task.c_str(), files.size(), r.lsp,
                     r.standard, r.standardName.c_str(), r.lsp / r.standard);
     std::printf("| archive size, %zu files | %.1f MB | %.1f MB (`zip -r -6`) | %.3f |\n", files.size(), lspSize / 1e6,
                 zipSize / 1e6, lspSize / zipSize);
-    std::printf("| pack 20,000 small files vs 2,000 (one call each) | %.2f s | %.2f s | %.1f (10 = linear) |\n", t20000,
+    std::printf("| pack 20,000 small files vs 2,000 (one call each) | %.3f s | %.3f s | %.1f (10 = linear) |\n", t20000,
                 t2000, t20000 / t2000);
     removeAll(lspZip);
     removeAll(stdZip);
