@@ -258,6 +258,11 @@ TEST_F(PackTest, SourceThatCannotBeReadAndTheArchiveItselfAreRefused) {
     EXPECT_EQ(LSP_PACK(fifo.c_str(), archive().c_str(), "", 2, 0), LSP_E_OPEN_SOURCE);  // and does not hang
     EXPECT_FALSE(std::filesystem::exists(archive()));
     EXPECT_EQ(LSP_PACK("", archive().c_str(), "", 2, 0), LSP_E_BAD_COMMAND);
+    if (::geteuid() != 0) {  // root reads everything
+        const std::string locked = dir.write("locked.txt", "secret");
+        ::chmod(locked.c_str(), 0);
+        EXPECT_EQ(LSP_PACK(locked.c_str(), archive().c_str(), "", 2, 0), LSP_E_OPEN_SOURCE);
+    }
 
     const std::string f = dir.write("f.txt", "f");
     ASSERT_EQ(LSP_PACK(f.c_str(), archive().c_str(), "", 2, 0), LSP_OK);
