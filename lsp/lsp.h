@@ -40,10 +40,9 @@ enum {
     LSP_E_UNKNOWN_METHOD = 9,
     LSP_E_CREATE_TEMP = 12,
     LSP_E_UPDATE_RESTORED = 13, /* replacing an item failed; the archive is as it was */
-    LSP_E_CREATE_OUTPUT =
-        15, /* target cannot be created: missing folder, a link in the way, a link leaving the destination */
+    LSP_E_CREATE_OUTPUT = 15,   /* target not made: folder missing, a link in the way, a link leading out */
     LSP_E_DELETE_RESTORED = 16, /* deleting failed; the archive is as it was */
-    LSP_E_REPLACE_FAILED = 17,  /* the finished copy could not take the archive's place */
+    LSP_E_REPLACE_FAILED = 17,  /* the finished copy could not be renamed over the archive, which is kept */
     LSP_E_DISK_FULL = 20,
     LSP_E_OPEN_ARCHIVE = 21,
     LSP_E_MULTI_DISK = 23,
@@ -90,7 +89,7 @@ enum {
     LSP_PF_FAST = 0x1000,        /* superior method at level 1 */
     LSP_PF_MAXIMUM = 0x2000,     /* superior method at level 9 */
     LSP_PF_PUMP = 0x4000         /* report progress, pump events and honour stop requests */
-    /* Without either restrict-breaking flag (UPDATE, PROMPT) an existing item gives -5. */
+    /* Without UPDATE or PROMPT an existing item gives -5 (restrict). */
 };
 
 /* ---- Unpack flags (LSP_UNPACK) ------------------------------------------------- */
@@ -155,6 +154,7 @@ uint16_t LSP_P_VERSION(void);
 /* The callbacks are copied; NULL (or NULL members) means none. */
 void LSP_PINIT_MP(const LSP_HOST* host);
 int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, uint16_t method, uint32_t flags);
+/* Deleting the last item leaves an empty (valid) archive. */
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,
                        uint32_t flags);
 /* With on = 1, stored paths are relative to base (files outside it keep absolute paths). */
