@@ -5,8 +5,29 @@
 #include "app/CheckProjectPath.h"
 #include "backup/BackupFileList.h"
 #include "platform/FileSystem.h"
+#include "platform/Wildcard.h"
 
 namespace quillet {
+
+namespace {
+
+// Whether name is prefix + four characters + ".lsp". The listing's wildcard match folds
+// the case of accented letters and reads '*' and '?' in the prefix as wildcards, but
+// prefixes are kept unique with only A-Z folded: so "éCRI" and "ÉCRI" are two
+// projects, and a prefix read as a pattern could name another project's archives, which
+// the rotation would then renumber and delete. The prefix is compared as text.
+bool isArchiveOf(const std::string& name, const std::string& prefix) {
+    if (name.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        char a = name[i], b = prefix[i];
+        if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+        if (a != b) return false;
+    }
+    return matchesMask(std::string_view(name).substr(prefix.size()), "????.lsp");
+}
+
+}  // namespace
 
 std::string destinationFolder(const std::string& destination) {
     std::string folder = destination;
@@ -39,6 +60,8 @@ void RefreshBackupList(FileSystem& fs, const std::optional<Project>& project, co
     auto listed = fs.list(destinationFolder(project->DESTINATIONPATH), mask, 0);
     if (!listed) return;
     state.list = std::move(*listed);
+    if (project->FAVORITES != 1)
+        std::erase_if(state.list, [&](const DirEntry& e) { return !isArchiveOf(e.name, prefix); });
     // Names match without regard to case, so they are ordered that way too: the position
     // in the list must be the archive's number whatever case its name was written in.
     std::sort(state.list.begin(), state.list.end(), [](const DirEntry& a, const DirEntry& b) {
