@@ -192,6 +192,38 @@ TEST(RefreshBackupList, ListsThePrefixArchivesInNumberOrderWhateverTheirCase) {
     EXPECT_EQ(state.pathErrorText, NoProjectsText);
 }
 
+TEST(RefreshBackupList, NeverTakesTheArchivesOfAnotherProject) {
+    // Prefixes are unique with A-Z folded only, so "ÉCRI" may belong to another project
+    // than "éCRI"; the wildcard listing alone would take its archives and the rotation
+    // would delete them.
+    BackupBench b("Writing", 1);
+    b.project.PREFIX = "éCRI";
+    b.saveProject();
+    b.dir.write("src/a.txt", "a");
+    b.component(b.src, "*.txt");
+    b.dir.write("dest/ÉCRI0001.LSP", "another project's only backup");
+    b.dir.write("dest/écri0001.lsp", "ours");
+    BackupListState listed;
+    RefreshBackupList(b.fs, b.project, b.paths.programFolder, listed);
+    ASSERT_EQ(listed.count, 1);
+    EXPECT_EQ(listed.list[0].name, "écri0001.lsp");
+
+    BackupCommandState state;
+    RecordingView view;
+    EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Succeeded) << b.dialogs.report();
+    EXPECT_EQ(b.destFiles(), (Names{"ÉCRI0001.LSP", "éCRI0001.LSP"}));
+    EXPECT_EQ(readFile(b.dest + "ÉCRI0001.LSP"), "another project's only backup");
+
+    // A prefix holding a wildcard (a record written before the form refused them) is
+    // read as text, not as a pattern.
+    b.project.PREFIX = "P?EF";
+    b.dir.write("dest/PREF0001.LSP", "PREF's");
+    b.dir.write("dest/P?EF0001.LSP", "ours");
+    RefreshBackupList(b.fs, b.project, b.paths.programFolder, listed);
+    ASSERT_EQ(listed.count, 1);
+    EXPECT_EQ(listed.list[0].name, "P?EF0001.LSP");
+}
+
 TEST(CheckProjectPath, ReachableLeavesTheCurrentFolderWhereItWas) {
     BackupBench b;
     b.fs.setCurrentFolder(b.paths.programFolder);
