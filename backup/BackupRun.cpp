@@ -211,6 +211,7 @@ void BackupRun::packOne() {
     if (status == LSP_OK) {
         file.ICON = fileicon::Packed;
         ++packedFiles_;
+        packedNames_.insert(file.FILENAME.substr(file.FILENAME.rfind('/') + 1));
         bytesPacked_ += file.SIZE;
     } else {
         result_ = 1;
@@ -260,8 +261,10 @@ bool BackupRun::completeAndCheck(std::string& why) {
     bool comment = false;
     std::int16_t status;
     while ((status = LSP_GETNEXTITEM(buffer1, buffer2, a_.archivePath.c_str(), &item)) == LSP_OK) {
-        ++items;
-        if (std::string(item.name) == ArchiveCommentItemName && item.path[0] == '\0') comment = true;
+        if (std::string(item.name) == ArchiveCommentItemName && item.path[0] == '\0')
+            comment = true;
+        else
+            ++items;
     }
     LSP_RESETDLL();
     if (status != LSP_END_OF_LIST) {
@@ -273,8 +276,13 @@ bool BackupRun::completeAndCheck(std::string& why) {
         why = "It holds no comment item.";
         return false;
     }
-    if (items != packedFiles_ + 1) {
-        why = "It holds " + std::to_string(items - 1) + " files instead of " + std::to_string(packedFiles_) + ".";
+    // Without stored paths (or with the same path twice) a file replaces the item of the
+    // same name that an earlier file made, so fewer items than packed files is no fault;
+    // fewer than the distinct names, or more than were packed, is.
+    const auto distinctNames =
+        static_cast<std::int64_t>(packedNames_.size() - packedNames_.count(ArchiveCommentItemName));
+    if (items > packedFiles_ || items < distinctNames) {
+        why = "It holds " + std::to_string(items) + " files instead of " + std::to_string(packedFiles_) + ".";
         return false;
     }
     return true;

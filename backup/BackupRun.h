@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "backup/BackupFileList.h"
@@ -197,6 +198,8 @@ private:
     std::int64_t bytesPacked_ = 0;
     std::int64_t bytesSinceYield_ = 0;
     std::int64_t packedFiles_ = 0;
+    // Names of the packed files: items of different names cannot have replaced each other.
+    std::set<std::string> packedNames_;
     std::int64_t errorCount_ = 0;
     int percentDone_ = 0;
     SpeedSetting speed_;

@@ -367,6 +367,24 @@ TEST(BackupRun, ANewArchiveThatCannotBeReadBackLeavesTheOlderOnesAlone) {
     EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
 }
 
+TEST(BackupRun, FilesOfTheSameNameWithoutPathsPassTheReadBack) {
+    // Without path information the second "notes.txt" replaces the first in the archive
+    // (update mode): one item fewer than files packed is what the library was asked for.
+    BackupBench b;
+    b.dir.write("src/a/notes.txt", "a");
+    b.dir.write("src/b/notes.txt", "b");
+    b.dir.write("src/b/other.txt", "o");
+    b.component(b.src, "*.txt");
+    b.archive.PATH_INFORMATION = 1;
+    b.archive.PACK_OVERWRITE_OPTION = 1;
+    BackupCommandState state;
+    RecordingView view;
+    EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Succeeded) << b.dialogs.report();
+    EXPECT_EQ(b.destFiles(), Names{"PREF0001.LSP"});
+    EXPECT_EQ(test::unzipNames(b.dest + "PREF0001.LSP"), (Names{"LSPComments.inb", "notes.txt", "other.txt"}));
+    EXPECT_EQ(view.statuses.back(), "Completed - No Errors");
+}
+
 TEST(BackupRun, FiveRunsWithMaximumThreeKeepTheThreeNewest) {
     BackupBench b("Accounts", 3);
     b.component(b.src, "*.txt");
