@@ -112,6 +112,8 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
     arguments.tempPath = a.TEMP_PATH;
     arguments.programFolder = s.programFolder;
     arguments.countdown = state.commandLineRun;
+    bool temporaryKept = false;
+    arguments.temporaryKept = &temporaryKept;
     const BackupServices services{s.fs, s.dialogs, s.settings, s.clock, s.catalog, s.sounds};
     const std::uint8_t result = BatchBackup(services, arguments, driver);
 
@@ -120,7 +122,8 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         state.lastBacked.record(project->SYSID);
         return ExecuteOutcome::Succeeded;
     }
-    removeTemporaryArchive(s.fs, folder);
+    // A checked archive that could not take its number is the newest backup there is.
+    if (!temporaryKept) removeTemporaryArchive(s.fs, folder);
     return ExecuteOutcome::Failed;
 }
 

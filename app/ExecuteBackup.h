@@ -54,13 +54,14 @@ enum class ExecuteOutcome {
     NotRun,     // a favourites folder, or no project
     Declined,   // a check stopped it: unreachable destination, too little disk space
     Succeeded,  // the backup returned 0
-    Failed,     // the backup returned 1 (cancelled, nothing to back up, failed files)
+    Failed,     // the backup returned 1 (cancelled, nothing to back up, failed files, a failed rename)
 };
 
 // The backup command: checks the destination and its free space, prepares the archive
 // object for the temporary archive "QLTTemp.___" (deleting a stale one), runs BatchBackup
 // through driver and records the project in LastBackedList when it succeeded; after a
-// failure the temporary archive is deleted.
+// failure the temporary archive is deleted, unless it is a checked backup that a failed
+// rename left under that name.
 ExecuteOutcome ExecuteBackup(BackupCommandServices& services, BackupCommandState& state,
                              const std::optional<Project>& project, BackupRunDriver& driver);
 

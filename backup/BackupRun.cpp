@@ -314,6 +314,11 @@ void BackupRun::finish() {
         if (rotation.completed) {
             compressedBytes_ = rotation.compressedBytes;
             if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
+        } else {
+            // The rename error has been shown; the backup did not become number 0001, so
+            // the run has not succeeded, but the checked archive is kept where it is.
+            result_ = 1;
+            if (a_.temporaryKept) *a_.temporaryKept = true;
         }
     }
     setButtonLabel(backuptext::OkButton);

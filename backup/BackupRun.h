@@ -105,6 +105,9 @@ struct BackupArguments {
     std::string tempPath;                    // TEMP_PATH
     std::string programFolder;               // where the comment file is written (Paths)
     bool countdown = false;                  // started with "-P": the window closes by itself
+    // Set to true when the new archive was read back whole but a rename of the rotation
+    // failed: it stays under its temporary name and must not be deleted as a leftover.
+    bool* temporaryKept = nullptr;
 };
 
 // One backup run as an engine: open() selects the files, then every step() is one timer

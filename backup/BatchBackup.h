@@ -20,7 +20,8 @@ public:
 
 // Makes one backup of arguments.project and returns 0 when every selected file was packed
 // and the new archive took number 0001, 1 when the run was cancelled, had nothing to back
-// up, could not enter a folder, could not complete its archive or failed a file.
+// up, could not enter a folder, could not complete its archive, failed a file or could not
+// give the new archive its number.
 std::uint8_t BatchBackup(const BackupServices& services, const BackupArguments& arguments, BackupRunDriver& driver);
 
 // The driver without a window: opens the run and steps it to its end, leaving out the

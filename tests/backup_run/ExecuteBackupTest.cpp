@@ -2,6 +2,8 @@
 // archive, the recent-projects list, the archive list and the unattended "-P" run.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "BackupBench.h"
 #include "app/CheckProjectPath.h"
 #include "app/LastBackedList.h"
@@ -106,6 +108,27 @@ TEST(ExecuteBackup, StaleTemporaryArchivesAreDeletedBeforeAndAfterAFailedRun) {
     view.onShowFiles = [&](const BackupFileList&) { view.cancel = true; };
     EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Failed);
     EXPECT_EQ(b.destFiles(), (Names{"PREF0001.LSP", "other.lsptmp-AbC123"}));
+    EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
+}
+
+TEST(ExecuteBackup, ANewBackupThatCannotTakeItsNumberFailsAndIsKept) {
+    // The oldest archive goes as surplus, then the new one cannot become 0001 (a folder
+    // has that name). The run must not report success, and the new archive - now the
+    // only backup there is - must not be cleaned away as a leftover.
+    BackupBench b("Accounts", 1);
+    b.dir.write("src/a.txt", "a");
+    b.component(b.src, "*.txt");
+    b.dir.write("dest/PREF0002.LSP", "oldest");
+    b.dir.mkdir("dest/PREF0001.LSP");
+    BackupCommandState state;
+    RecordingView view;
+    b.dialogs.expect("Error - Renaming " + std::to_string(EEXIST) + "|" + b.dest + "QLTTemp.___|" + b.dest +
+                     "PREF0001.LSP");
+    EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Failed);
+    EXPECT_EQ(b.dialogs.last().title, "Rename Error");
+    EXPECT_EQ(b.destFiles(), (Names{"QLTTemp.___"}));  // the folder in the way is not listed
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "QLTTemp.___"));
+    EXPECT_EQ(state.lastBacked.entries[0], 0);
     EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
 }
 
