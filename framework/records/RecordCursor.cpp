@@ -108,23 +108,15 @@ Result<std::optional<Record>> RecordCursor::last() {
 }
 
 Result<std::optional<Record>> RecordCursor::next() {
-    if (!current_) return first();
-    std::vector<std::string> columns;
-    std::vector<Value> values;
-    for (const auto& c : key_->components) {
-        columns.push_back(RecordDatabase::quoted(c));
-        values.push_back(current_->values[static_cast<std::size_t>(layout_->fieldIndex(c))]);
-    }
-    columns.push_back("rowid");
-    values.emplace_back(current_->id);
-    const std::optional<Record> before = current_;
-    auto r = readOne(compareChain(columns, ">", true), chainBinds(values), false);
-    if (r && !r->has_value()) current_ = before;
-    return r;
+    return step(true);
 }
 
 Result<std::optional<Record>> RecordCursor::previous() {
-    if (!current_) return last();
+    return step(false);
+}
+
+Result<std::optional<Record>> RecordCursor::step(bool forward) {
+    if (!current_) return forward ? first() : last();
     std::vector<std::string> columns;
     std::vector<Value> values;
     for (const auto& c : key_->components) {
@@ -134,7 +126,7 @@ Result<std::optional<Record>> RecordCursor::previous() {
     columns.push_back("rowid");
     values.emplace_back(current_->id);
     const std::optional<Record> before = current_;
-    auto r = readOne(compareChain(columns, "<", true), chainBinds(values), true);
+    auto r = readOne(compareChain(columns, forward ? ">" : "<", true), chainBinds(values), !forward);
     if (r && !r->has_value()) current_ = before;
     return r;
 }

@@ -58,6 +58,8 @@ public:
 
 private:
     Result<std::optional<Record>> readOne(const std::string& where, const std::vector<Value>& binds, bool descending);
+    // The record after (forward) or before the current one in key order.
+    Result<std::optional<Record>> step(bool forward);
     std::string orderBy(bool descending) const;
     std::string keyFilter() const;
 
