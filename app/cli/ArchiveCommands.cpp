@@ -107,6 +107,14 @@ std::optional<std::vector<std::size_t>> selectItems(CliContext& ctx, const lspcl
     return chosen;
 }
 
+// Lists the archive the first argument names and selects the items the others name.
+std::optional<std::vector<std::size_t>> listAndSelect(CliContext& ctx, lspclass& archive, const ParsedArguments& args,
+                                                      int& status) {
+    if (!listArchive(ctx, archive, args.positional[0], status)) return std::nullopt;
+    return selectItems(ctx, archive, std::vector<std::string>(args.positional.begin() + 1, args.positional.end()),
+                       status);
+}
+
 std::string errorsSummary(int errors) {
     return "Completed - " + std::to_string(errors) + " Error(s)";
 }
@@ -159,9 +167,7 @@ int testCommand(CliContext& ctx, const ParsedArguments& args) {
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;
-    if (!listArchive(ctx, a, args.positional[0], status)) return status;
-    const auto chosen =
-        selectItems(ctx, a, std::vector<std::string>(args.positional.begin() + 1, args.positional.end()), status);
+    const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;
     if (chosen->empty()) return ctx.fail("There is nothing to test: the archive holds no items.");
 
@@ -190,9 +196,7 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;
-    if (!listArchive(ctx, a, args.positional[0], status)) return status;
-    const auto chosen =
-        selectItems(ctx, a, std::vector<std::string>(args.positional.begin() + 1, args.positional.end()), status);
+    const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;
     if (chosen->empty()) return ctx.fail("There are no files in queue to restore!");
 
