@@ -252,30 +252,30 @@ std::int16_t ArchiveWriter::deflateInto(void* stream, const unsigned char* data,
     }
 }
 
-std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& spec, Progress& progress) {
+std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& request, Progress& progress) {
     const bool isLink = source.fd < 0;
     const std::uint64_t expected = isLink ? source.linkTarget.size() : static_cast<std::uint64_t>(source.st.st_size);
     const bool zip64Local = expected >= kZip64LocalFrom;
 
     ZipEntry e;
-    e.zipName = spec.zipName;
-    e.itemName = spec.itemName;
-    e.itemPath = spec.itemPath;
+    e.zipName = request.zipName;
+    e.itemName = request.itemName;
+    e.itemPath = request.itemPath;
     e.madeBy = kMadeByUnix;
-    e.flags = validUtf8NonAscii(spec.zipName) ? kFlagUtf8 : 0;
+    e.flags = validUtf8NonAscii(request.zipName) ? kFlagUtf8 : 0;
     dosDateTime(source.st.st_mtim.tv_sec, e.dosDate, e.dosTime);
-    e.externalAttr = (static_cast<std::uint32_t>(source.st.st_mode & 0xffff) << 16) | spec.dosAttributes;
+    e.externalAttr = (static_cast<std::uint32_t>(source.st.st_mode & 0xffff) << 16) | request.dosAttributes;
     e.localOffset = offset();
     e.mtimeSeconds = source.st.st_mtim.tv_sec;
     e.mtimeNanos = static_cast<std::uint32_t>(source.st.st_mtim.tv_nsec);
     e.hasTime = true;
     e.hasOwn = true;
-    e.ownEngine = spec.engine;
-    e.ownFlags = spec.ownFlags;
+    e.ownEngine = request.engine;
+    e.ownFlags = request.ownFlags;
     const std::string localTime = timeExtra(e.mtimeSeconds);
     // The local header carries the same fields as the directory, so both agree in size.
     const std::string localExtra =
-        localTime + ownExtra(spec.method, spec.engine, spec.ownFlags, e.mtimeSeconds, e.mtimeNanos);
+        localTime + ownExtra(request.method, request.engine, request.ownFlags, e.mtimeSeconds, e.mtimeNanos);
 
     // Header now, with sizes and CRC patched in when the data is written.
     e.versionNeeded = zip64Local ? 45 : 20;
@@ -284,7 +284,7 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
     if (const auto s = put(header.data(), header.size()); s != LSP_OK) return s;
     const std::uint64_t dataStart = offset();
 
-    int level = isLink || expected == 0 ? 0 : spec.level;
+    int level = isLink || expected == 0 ? 0 : request.level;
     static std::vector<unsigned char> in(kReadChunk);
     std::uint64_t total = 0;
     std::uint32_t crc = 0;
@@ -346,7 +346,7 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
     if (error_ != LSP_OK) return error_;
 
     e.method = level > 0 ? 8 : 0;
-    e.ownMethod = level > 0 ? spec.method : static_cast<std::uint8_t>(LSP_METHOD_STORED);
+    e.ownMethod = level > 0 ? request.method : static_cast<std::uint8_t>(LSP_METHOD_STORED);
     if (level >= 8) e.flags |= 0x0002;
     if (level > 0 && level <= 2) e.flags |= 0x0004;
     e.crc = crc;
@@ -367,7 +367,7 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& sp
     put32(fix + 18, zip64Local ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
     if (const auto s = patch(e.localOffset + 4, fix, sizeof fix); s != LSP_OK) return s;
     const std::uint64_t extraAt = e.localOffset + kLocalHeaderSize + e.zipName.size() + (zip64Local ? 20 : 0);
-    if (e.ownMethod != spec.method) {
+    if (e.ownMethod != request.method) {
         const unsigned char m = e.ownMethod;
         if (const auto s = patch(extraAt + localTime.size() + 5, &m, 1); s != LSP_OK) return s;
     }

@@ -55,7 +55,7 @@ public:
     bool hasGaps() const;  // replaced entries left dead data behind
 
     // Packs a file as a new entry. On failure (or -30) the caller rolls back.
-    std::int16_t addFile(const PackSource& source, const PackSpec& spec, Progress& progress);
+    std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress);
     // Copies an entry of another archive without unpacking it.
     std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
                            std::uint64_t& done);

@@ -250,31 +250,31 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
             return LSP_SAME_ARCHIVE;
     }
 
-    PackSpec spec;
-    spec.itemName = name;
-    spec.itemPath = itemPath;
-    spec.zipName = (!itemPath.empty() && itemPath.front() == '/' ? itemPath.substr(1) : itemPath) + name;
-    spec.level = level.level;
-    spec.method = static_cast<std::uint8_t>(method);
-    spec.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
-    spec.ownFlags =
+    PackSpec request;
+    request.itemName = name;
+    request.itemPath = itemPath;
+    request.zipName = (!itemPath.empty() && itemPath.front() == '/' ? itemPath.substr(1) : itemPath) + name;
+    request.level = level.level;
+    request.method = static_cast<std::uint8_t>(method);
+    request.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
+    request.ownFlags =
         static_cast<std::uint8_t>((!itemPath.empty() && itemPath.front() == '/' ? kOwnAbsolutePath : 0) |
                                   ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) | (source.fd < 0 ? kOwnLink : 0));
-    spec.dosAttributes = dos;
+    request.dosAttributes = dos;
 
     // Is there an item of that name and path already, and may it be replaced?
     std::shared_ptr<const OpenArchive> existing;
     const ZipEntry* existingEntry = nullptr;
     long batchIndex = -1;
     if (g_batch) {
-        batchIndex = g_batch->writer.find(spec.zipName);
+        batchIndex = g_batch->writer.find(request.zipName);
     } else if (archiveExists) {
         std::int16_t status = LSP_OK;
         std::string why;
         existing = openArchive(archivePath, status, why);
         if (!existing) return status;
         for (const auto& e : existing->directory.entries)
-            if (e.zipName == spec.zipName) existingEntry = &e;
+            if (e.zipName == request.zipName) existingEntry = &e;
     }
     replacing = batchIndex >= 0 || existingEntry;
     if (replacing) {
@@ -305,7 +305,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     const std::size_t count = w.entries().size();
     if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), true);
     Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
-    if (const auto s = w.addFile(source, spec, progress); s != LSP_OK) {
+    if (const auto s = w.addFile(source, request, progress); s != LSP_OK) {
         // The item is abandoned: the archive stays as it was before it.
         w.rollback(mark, count);
         if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), false);
