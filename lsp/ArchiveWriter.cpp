@@ -59,19 +59,6 @@ bool validUtf8NonAscii(const std::string& s) {
     return wide;
 }
 
-bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    auto p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 // The process's file-creation mask, read without changing it (umask() would, for a
 // moment, for every thread).
 mode_t processUmask() {

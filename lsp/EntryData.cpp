@@ -13,19 +13,6 @@ namespace {
 constexpr std::size_t kChunk = 256 * 1024;
 constexpr std::size_t kSlice = 64 * 1024;  // progress and stop requests at least this often
 
-bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    auto p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 struct Inflater {
     z_stream z{};
     bool ready = false;

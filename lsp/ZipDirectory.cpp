@@ -26,19 +26,6 @@ namespace {
 
 constexpr std::uint64_t kMaxDirectoryBytes = 1ull << 30;
 
-bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
-    auto p = static_cast<char*>(buffer);
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
-}
-
 std::int16_t fail(std::string& why, const char* text, std::int16_t status) {
     why = text;
     return status;

@@ -1,6 +1,9 @@
 #include "lsp/ZipFormat.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace lsp {
 
@@ -130,6 +133,19 @@ std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime) {
     }
     tm.tm_isdst = -1;
     return std::mktime(&tm);
+}
+
+bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
+    auto p = static_cast<char*>(buffer);
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, p, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
 }
 
 }  // namespace lsp

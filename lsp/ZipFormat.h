@@ -136,4 +136,8 @@ void dosDateTime(std::time_t t, std::uint16_t& dosDate, std::uint16_t& dosTime);
 // The moment of MS-DOS words (local time); 1980-01-01 for invalid words.
 std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime);
 
+// Reads exactly size bytes at offset, retrying interrupted and short reads; false at
+// the end of the file or on an error (errno tells which).
+bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+
 }  // namespace lsp
