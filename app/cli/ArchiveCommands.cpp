@@ -218,8 +218,11 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     int errors = 0;
     for (std::size_t index : *chosen) {
         const LSPQEntry& e = a.LSPQ[index];
-        const std::string target =
-            a.USE_PATH_INFO ? root.substr(0, root.size() - 1) + e.ITEM_PATH_NAME + e.FILENAME : root + e.FILENAME;
+        // Stored paths land below the destination, whether the archive holds them
+        // absolute ("/home/...") or relative ("docs/").
+        std::string itemPath = a.USE_PATH_INFO ? e.ITEM_PATH_NAME : std::string();
+        while (!itemPath.empty() && itemPath.front() == '/') itemPath.erase(0, 1);
+        const std::string target = root + itemPath + e.FILENAME;
         const std::int16_t result = a.Extract(index);
         if (result == 0) {
             ctx.out << "restored\t" << field(target) << '\n';

@@ -234,3 +234,25 @@ TEST_F(CliRoundTripTest, WithoutDestTheDefaultDestinationIsTaken) {
 
 }  // namespace
 }  // namespace quillet::test
+
+namespace quillet::test {
+namespace {
+
+// Archives written by other tools hold relative paths ("notes/"); they restore below the
+// destination and the report names the files where they really are.
+TEST_F(CliRoundTripTest, ArchivesOfOtherToolsRestoreBelowTheDestination) {
+    const std::string archive = work.file("plain.zip");
+    ASSERT_EQ(runCommand("cd '" + docs + "' && zip -q -r '" + archive + "' notes/ideas.txt letter.txt"), 0);
+
+    auto restored = run({"restore", archive, "--to", "back", "--paths", "--create-dirs"});
+    ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
+    EXPECT_EQ(readFile(work.file("back/notes/ideas.txt")), "one\ntwo\n");
+    EXPECT_EQ(readFile(work.file("back/letter.txt")), "Dear reader,\nthe backup works.\n");
+    EXPECT_NE(restored.out.find("restored\t" + work.file("back/notes/ideas.txt") + "\n"), std::string::npos)
+        << restored.out;
+    EXPECT_NE(restored.out.find("restored\t" + work.file("back/letter.txt") + "\n"), std::string::npos)
+        << restored.out;
+}
+
+}  // namespace
+}  // namespace quillet::test
