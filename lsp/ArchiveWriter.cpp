@@ -494,7 +494,8 @@ std::int16_t ArchiveWriter::finish() {
     add16(tail, 0);
     if (const auto s = put(tail.data(), tail.size()); s != LSP_OK) return s;
     if (const auto s = flush(); s != LSP_OK) return s;
-    if (::fdatasync(fd_) != 0) return error_ = writeFailure(errno);
+    // fsync, not fdatasync: the archive's permissions are to survive a power loss too.
+    if (::fsync(fd_) != 0) return error_ = writeFailure(errno);
     return LSP_OK;
 }
 

@@ -38,25 +38,32 @@ std::string nameOf(const std::string& absolute) {
     return absolute.substr(absolute.rfind('/') + 1);
 }
 
-bool makeFolders(const std::string& path) {
-    std::string sofar;
-    std::size_t start = 1;
-    while (start <= path.size()) {
-        const std::size_t slash = path.find('/', start);
-        sofar = path.substr(0, slash);
-        if (!sofar.empty() && ::mkdir(sofar.c_str(), 0777) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    return true;
-}
-
 void syncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// Creates the missing folders of path. Each new folder is synced into its parent, or a
+// power loss could take the folder, and the archive in it, away again.
+bool makeFolders(const std::string& path) {
+    std::string sofar;
+    std::size_t start = 1;
+    while (start <= path.size()) {
+        const std::size_t slash = path.find('/', start);
+        sofar = path.substr(0, slash);
+        if (!sofar.empty()) {
+            if (::mkdir(sofar.c_str(), 0777) == 0)
+                syncFolder(folderOf(sofar));
+            else if (errno != EEXIST)
+                return false;
+        }
+        if (slash == std::string::npos) break;
+        start = slash + 1;
+    }
+    return true;
 }
 
 // Copies a finished temporary archive that lives on another file system next to the
@@ -80,8 +87,9 @@ std::int16_t copyAcross(Session& s) {
         }
         at += n;
     }
-    if (::fdatasync(sibling.fd()) != 0) return writeFailure(errno);
+    // The mode first, so that the sync takes it along.
     if (s.existed) ::fchmod(sibling.fd(), s.archiveMode);
+    if (::fsync(sibling.fd()) != 0) return writeFailure(errno);
     if (::rename(sibling.tempPath().c_str(), s.archive.c_str()) != 0) return LSP_E_REPLACE_FAILED;
     sibling.release();
     return LSP_OK;
@@ -106,8 +114,9 @@ std::int16_t commit(Session& s) {
         }
         writer = &compact;
     }
-    if (const auto st = writer->finish(); st != LSP_OK) return st;
+    // The mode first, so that the sync in finish() takes it along.
     if (s.existed) ::fchmod(writer->fd(), s.archiveMode);
+    if (const auto st = writer->finish(); st != LSP_OK) return st;
     forgetArchive();
     if (::rename(writer->tempPath().c_str(), s.archive.c_str()) != 0) {
         if (errno != EXDEV) return LSP_E_REPLACE_FAILED;
