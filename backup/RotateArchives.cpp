@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +20,16 @@ std::string trimRight(std::string text) {
 
 int percentOf(std::size_t done, std::size_t total) {
     return total == 0 ? 0 : static_cast<int>(done * 100 / total);
+}
+
+// Renames and deletes reach the disk with their folder: without this a power loss soon
+// after a finished backup could bring back the old names.
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace
@@ -92,17 +103,25 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
         return true;
     };
     for (std::size_t i = n; i >= 1; --i) {
-        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1001))) return outcome;
+        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1001))) {
+            syncFolder(folder);
+            return outcome;
+        }
         showBar(percentOf(n - i + 1, 2 * n));
     }
     for (std::size_t i = n; i >= 1; --i) {
-        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1))) return outcome;
+        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1))) {
+            syncFolder(folder);
+            return outcome;
+        }
         showBar(percentOf(n - i + 1, 2 * n) + 50);
     }
 
     const std::string temp = folder + TemporaryArchiveName;
     const std::string final = folder + archiveFileName(prefix, 1);
-    if (const int err = renameWithoutReplacing(temp, final); err != 0) {
+    const int err = renameWithoutReplacing(temp, final);
+    syncFolder(folder);
+    if (err != 0) {
         ReportRenameError(dialogs, err, temp, final);
         return outcome;
     }

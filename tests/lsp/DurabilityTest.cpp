@@ -16,6 +16,9 @@
 #include <vector>
 
 #include "LspTestSupport.h"
+#include "backup/RotateArchives.h"
+#include "framework/ScriptedDialogs.h"
+#include "platform/FileSystem.h"
 
 namespace quillet::test {
 namespace {
@@ -211,6 +214,32 @@ TEST_F(DurabilityTest, EveryArchiveWriteIsSyncedBeforeAndAfterItsRename) {
         expectDurable(temp, 0600, "delete through a folder on another file system");
         EXPECT_TRUE(empty);
     }
+}
+
+TEST_F(DurabilityTest, RotationSyncsTheDestinationFolder) {
+    const std::string dest = dir.mkdir("dest");
+    dir.write("dest/PREF0001.LSP", "one");
+    dir.write("dest/PREF0002.LSP", "two");
+    dir.write("dest/QLTTemp.___", "new");
+    FileSystem fs{dest};
+    ScriptedDialogs dialogs;
+    BackupList list;
+    for (const char* n : {"PREF0001.LSP", "PREF0002.LSP"}) {
+        DirEntry e;
+        e.name = e.shortName = n;
+        list.push_back(e);
+    }
+    const RotationRequest request{dest + "/", "PREF", 2};
+    const RotationOutcome outcome = RotateArchives(fs, dialogs, request, list);
+    ASSERT_TRUE(outcome.completed);
+    EXPECT_EQ(readFile(dest + "/PREF0001.LSP"), "new");
+    EXPECT_EQ(readFile(dest + "/PREF0002.LSP"), "one");
+    long lastRename = -1;
+    for (long i = 0; i < static_cast<long>(calls().size()); ++i)
+        if (calls()[i].what == "rename") lastRename = i;
+    ASSERT_GE(lastRename, 0);
+    EXPECT_EQ(calls()[lastRename].to, canonical(dest + "/PREF0001.LSP"));
+    EXPECT_GE(find("sync", canonical(dest), lastRename), 0) << "the renames were not synced";
 }
 
 }  // namespace
