@@ -202,8 +202,8 @@ TEST_F(DurabilityTest, EveryArchiveWriteIsSyncedBeforeAndAfterItsRename) {
     EXPECT_TRUE(findItem(items, "a.txt") && findItem(items, "b.txt"));
 
     // A temporary folder on another file system: the copy made beside the archive.
-    struct stat here {
-    }, shm{};
+    struct stat here {};
+    struct stat shm {};
     if (::stat("/dev/shm", &shm) == 0 && ::stat(dir.path().c_str(), &here) == 0 && shm.st_dev != here.st_dev &&
         ::access("/dev/shm", W_OK) == 0) {
         std::string other = "/dev/shm/lsp-durability-XXXXXX";
