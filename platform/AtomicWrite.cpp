@@ -97,9 +97,7 @@ Status writeFileAtomically(const std::string& requested, std::string_view conten
     }
     // The new name must survive a power loss too: sync the folder that holds it. The file
     // is already in place, so a failure here is not reported.
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+    if (const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
