@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
+
+#include "platform/AtomicWrite.h"
 
 #ifndef QUILLET_DATA_DIR
 #define QUILLET_DATA_DIR "/usr/share/quillet"
@@ -56,9 +57,7 @@ Paths Paths::fromEnvironment() {
 }
 
 bool ensureFolder(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    return std::filesystem::is_directory(folder, ec);
+    return makeFolders(folder) == 0;
 }
 
 }  // namespace quillet

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/Paths.h"
+#include "platform/AtomicWrite.h"
 
 namespace quillet {
 
@@ -46,8 +46,7 @@ Record readRow(sqlite3_stmt* st, const TableLayout& layout) {
     r.id = sqlite3_column_int64(st, 0);
     for (std::size_t i = 0; i < layout.fields.size(); ++i) {
         const int col = static_cast<int>(i) + 1;
-        const FieldType type = layout.fields[i].type;
-        if (type == FieldType::Text || type == FieldType::Memo) {
+        if (layout.fields[i].holdsText()) {
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
             const int bytes = sqlite3_column_bytes(st, col);
             r.values.emplace_back(text ? std::string(text, static_cast<std::size_t>(bytes)) : std::string());
@@ -92,20 +91,18 @@ std::string columnList(const TableLayout& layout) {
     return out;
 }
 
-// The condition that leaves records with an all-blank key out of that key.
-std::string keyFilter(const TableLayout& layout, const KeyDef& key) {
+}  // namespace
+
+std::string RecordDatabase::keyCondition(const TableLayout& layout, const KeyDef& key) {
     std::string out;
     for (const auto& c : key.components) {
         const int i = layout.fieldIndex(c);
         if (!out.empty()) out += " OR ";
-        const bool text = i >= 0 && (layout.fields[static_cast<std::size_t>(i)].type == FieldType::Text ||
-                                     layout.fields[static_cast<std::size_t>(i)].type == FieldType::Memo);
-        out += RecordDatabase::quoted(c) + (text ? " <> ''" : " <> 0");
+        const bool text = i >= 0 && layout.fields[static_cast<std::size_t>(i)].holdsText();
+        out += quoted(c) + (text ? " <> ''" : " <> 0");
     }
     return out;
 }
-
-}  // namespace
 
 std::string RecordDatabase::quoted(std::string_view identifier) {
     std::string out = "\"";
@@ -213,9 +210,9 @@ Status RecordDatabase::exec(const std::string& sql, std::string_view fileName) {
 Status RecordDatabase::open() {
     if (db_) return {};
     if (files_.empty()) return Status::failure("No record files are described.");
-    if (!ensureFolder(folder_))
+    if (const int err = makeFolders(folder_); err != 0)
         return Status::failure("The folder " + folder_ +
-                               " for the record files cannot be created: " + std::strerror(errno) + ".");
+                               " for the record files cannot be created: " + std::strerror(err) + ".");
 
     // Each file is checked as soon as it is open, before the next is attached: attaching
     // reads every schema, and a fault of one file must not be blamed on another.
@@ -386,11 +383,9 @@ Status RecordDatabase::createTables(std::size_t index, bool needsTables) {
                 if (c) sql += ", ";
                 sql += quoted(key.components[c]);
                 const int fi = layout.fieldIndex(key.components[c]);
-                if (fi >= 0 && layout.fields[static_cast<std::size_t>(fi)].type != FieldType::Long &&
-                    layout.fields[static_cast<std::size_t>(fi)].type != FieldType::Byte)
-                    sql += " COLLATE NOCASE";
+                if (fi >= 0 && layout.fields[static_cast<std::size_t>(fi)].holdsText()) sql += " COLLATE NOCASE";
             }
-            sql += ") WHERE " + keyFilter(layout, key);
+            sql += ") WHERE " + keyCondition(layout, key);
             if (Status s = exec(sql, fileSpec.fileName); !s) return s;
         }
     }
@@ -472,7 +467,7 @@ Status RecordDatabase::duplicateKeyMessage(const Table& t, const Record& record)
     const TableLayout& layout = *t.layout;
     for (const auto& key : layout.keys) {
         if (!key.unique) continue;
-        std::string where = "(" + keyFilter(layout, key) + ") AND rowid <> ?";
+        std::string where = "(" + keyCondition(layout, key) + ") AND rowid <> ?";
         std::vector<Value> binds{Value(record.id)};
         std::string values;
         std::string fields;
