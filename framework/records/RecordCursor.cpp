@@ -7,10 +7,6 @@ namespace quillet {
 
 namespace {
 
-bool isTextField(const FieldDef& f) {
-    return f.type == FieldType::Text || f.type == FieldType::Memo;
-}
-
 // (c1, ..., cn) <op> (?, ..., ?) spelled out field by field, so that each comparison uses
 // the field's own collation (NOCASE for text) and the key's index can serve it.
 // strict: > or <; otherwise the last comparison admits equality.
@@ -56,13 +52,14 @@ Status RecordCursor::setKey(const std::string& keyName) {
 }
 
 std::string RecordCursor::keyFilter() const {
+    return "(" + RecordDatabase::keyCondition(*layout_, *key_) + ")";
+}
+
+std::string RecordCursor::leadingKeyEquals(std::size_t count) const {
     std::string out;
-    for (const auto& c : key_->components) {
-        const auto& f = layout_->fields[static_cast<std::size_t>(layout_->fieldIndex(c))];
-        if (!out.empty()) out += " OR ";
-        out += RecordDatabase::quoted(c) + (isTextField(f) ? " <> ''" : " <> 0");
-    }
-    return "(" + out + ")";
+    for (std::size_t i = 0; i < count; ++i)
+        out += (i ? " AND " : "") + RecordDatabase::quoted(key_->components[i]) + " = ?";
+    return out;
 }
 
 std::string RecordCursor::orderBy(bool descending) const {
@@ -83,12 +80,8 @@ Result<std::optional<Record>> RecordCursor::readOne(const std::string& where, co
 }
 
 Result<std::optional<Record>> RecordCursor::find(const std::vector<Value>& values) {
-    std::string where;
-    for (std::size_t i = 0; i < values.size() && i < key_->components.size(); ++i)
-        where += (i ? " AND " : "") + RecordDatabase::quoted(key_->components[i]) + " = ?";
-    std::vector<Value> binds(values.begin(),
-                             values.begin() + static_cast<long>(std::min(values.size(), key_->components.size())));
-    return readOne(where, binds, false);
+    const std::size_t n = std::min(values.size(), key_->components.size());
+    return readOne(leadingKeyEquals(n), {values.begin(), values.begin() + static_cast<long>(n)}, false);
 }
 
 Result<std::optional<Record>> RecordCursor::seek(const std::vector<Value>& values) {
@@ -140,14 +133,14 @@ Result<std::optional<Record>> RecordCursor::fetch(RecordId id) {
 Result<std::vector<Record>> RecordCursor::all(const std::vector<Value>& values) {
     std::string where = keyFilter();
     const std::size_t n = std::min(values.size(), key_->components.size());
-    for (std::size_t i = 0; i < n; ++i) where += " AND " + RecordDatabase::quoted(key_->components[i]) + " = ?";
+    if (n) where += " AND " + leadingKeyEquals(n);
     return db_.select(label_, where, {values.begin(), values.begin() + static_cast<long>(n)}, orderBy(false), 0);
 }
 
 Result<std::int64_t> RecordCursor::eraseMatching(const std::vector<Value>& values) {
     std::string where = keyFilter();
     const std::size_t n = std::min(values.size(), key_->components.size());
-    for (std::size_t i = 0; i < n; ++i) where += " AND " + RecordDatabase::quoted(key_->components[i]) + " = ?";
+    if (n) where += " AND " + leadingKeyEquals(n);
     return db_.eraseWhere(label_, where, {values.begin(), values.begin() + static_cast<long>(n)});
 }
 

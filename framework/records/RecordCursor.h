@@ -62,6 +62,8 @@ private:
     Result<std::optional<Record>> step(bool forward);
     std::string orderBy(bool descending) const;
     std::string keyFilter() const;
+    // "c1 = ? AND c2 = ?" over the first count fields of the key.
+    std::string leadingKeyEquals(std::size_t count) const;
 
     RecordDatabase& db_;
     std::string label_;

@@ -90,6 +90,9 @@ public:
 
     // "PREFIX" quoted as an SQL identifier.
     static std::string quoted(std::string_view identifier);
+    // The condition that leaves records with an all-blank key out of that key (an index
+    // condition, so a walk by the key must repeat it to be served by the index).
+    static std::string keyCondition(const TableLayout& layout, const KeyDef& key);
 
 private:
     struct Table {

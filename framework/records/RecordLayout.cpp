@@ -36,7 +36,7 @@ std::string TableLayout::qualifiedName(std::size_t field) const {
 Record TableLayout::blank() const {
     Record r;
     for (const auto& f : fields) {
-        if (f.type == FieldType::Text || f.type == FieldType::Memo)
+        if (f.holdsText())
             r.values.emplace_back(std::string());
         else
             r.values.emplace_back(std::int64_t{0});

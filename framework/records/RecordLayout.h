@@ -31,6 +31,8 @@ struct FieldDef {
     std::string name;  // as in the record layout, e.g. "DESTINATIONPATH"
     FieldType type = FieldType::Text;
     std::size_t width = 0;  // characters, for Text and Memo
+
+    bool holdsText() const { return type == FieldType::Text || type == FieldType::Memo; }
 };
 
 struct KeyDef {
