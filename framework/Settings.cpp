@@ -9,13 +9,6 @@
 
 namespace quillet {
 
-namespace {
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-}  // namespace
-
 std::int64_t wholeNumber(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
@@ -32,9 +25,9 @@ std::int64_t wholeNumber(const std::string& text) {
     return negative ? -v : v;
 }
 
-Settings::Settings(const Paths& paths) : folder_(paths.configFolder), ini_(paths.configFolder + FileName) {}
+Settings::Settings(const Paths& paths) : ini_(paths.configFolder + FileName) {}
 
-Settings::Settings(std::string iniPath) : folder_(folderOf(iniPath)), ini_(std::move(iniPath)) {}
+Settings::Settings(std::string iniPath) : ini_(std::move(iniPath)) {}
 
 std::string Settings::read(const std::string& section, const std::string& key) const {
     const SettingEntry* entry = findSetting(section, key);
@@ -45,8 +38,9 @@ std::string Settings::read(const std::string& section, const std::string& key) c
 
 std::string Settings::read(const std::string& section, const std::string& key,
                            const std::string& explicitDefault) const {
-    assert(findSetting(section, key) && "setting not in the settings table");
-    if (!findSetting(section, key)) return {};
+    const SettingEntry* entry = findSetting(section, key);
+    assert(entry && "setting not in the settings table");
+    if (!entry) return {};
     return ini_.read(section, key, explicitDefault);
 }
 
@@ -64,7 +58,6 @@ bool Settings::readFlag(const std::string& section, const std::string& key) cons
 
 bool Settings::write(const std::string& section, const std::string& key, const std::string& value) {
     assert(findSetting(section, key) && "setting not in the settings table");
-    if (!folder_.empty()) ensureFolder(folder_);
     return ini_.write(section, key, value);
 }
 

@@ -45,8 +45,7 @@ public:
     const std::string& lastError() const { return ini_.lastError(); }
 
 private:
-    std::string folder_;  // created on the first write when missing
-    IniFile ini_;
+    IniFile ini_;  // its writes create a missing folder
 };
 
 // Whole number at the start of text, the way settings are converted: blanks, an optional
