@@ -1,7 +1,8 @@
 #include "framework/SettingsTable.h"
 
 #include <array>
-#include <cctype>
+
+#include "platform/Wildcard.h"
 
 namespace quillet {
 
@@ -55,15 +56,6 @@ constexpr std::array kTable{
     SettingEntry{"FindFile", "ShowCount", "1"},
 };
 
-bool equalNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const SettingEntry> settingsTable() {
@@ -72,7 +64,7 @@ std::span<const SettingEntry> settingsTable() {
 
 const SettingEntry* findSetting(std::string_view section, std::string_view key) {
     for (const SettingEntry& e : kTable) {
-        if (equalNoCase(e.section, section) && equalNoCase(e.key, key)) return &e;
+        if (sameTextIgnoringCase(e.section, section) && sameTextIgnoringCase(e.key, key)) return &e;
     }
     return nullptr;
 }
