@@ -28,11 +28,9 @@ std::string formatDate(std::int32_t dateNumber) {
 
 std::string formatTime(std::int32_t timeNumber) {
     if (timeNumber <= 0 || timeNumber > kHundredthsPerDay) return {};
-    const std::int32_t hundredths = timeNumber - 1;
-    const int hours = hundredths / 360000;
-    const int minutes = (hundredths / 6000) % 60;
-    const int twelve = hours % 12 == 0 ? 12 : hours % 12;
-    return std::to_string(twelve) + ":" + twoDigits(minutes) + (hours < 12 ? " AM" : " PM");
+    const ClockTime t = clockTime(timeNumber);
+    const int twelve = t.hour % 12 == 0 ? 12 : t.hour % 12;
+    return std::to_string(twelve) + ":" + twoDigits(t.minute) + (t.hour < 12 ? " AM" : " PM");
 }
 
 std::string formatNumber(std::int64_t value) {
