@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "catalog/ArchiveCommentRecord.h"
+#include "framework/records/Utf8Text.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -11,13 +12,8 @@ namespace quillet {
 
 namespace {
 
-std::string trimRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
-
 std::string folderWithSlash(const std::string& folder) {
-    std::string f = trimRight(folder);
+    std::string f(trimRight(folder));
     if (f.empty() || f.back() != '/') f += '/';
     return f;
 }
@@ -61,7 +57,7 @@ std::string ReadArchiveComment(lspclass& archive, const std::string& programFold
     // A copy left from another archive must never pass for this one's comment.
     files.removeFile(path);
 
-    std::string archivePath = trimRight(archive.ARCHIVE_NAME);
+    const std::string archivePath(trimRight(archive.ARCHIVE_NAME));
     std::int16_t status;
     {
         WaitCursor wait(archive.dialogs());
