@@ -14,6 +14,24 @@ auto readByKey(Store& store, std::string_view keyName, const std::vector<Value>&
     return row;
 }
 
+// Stores item, first giving a SYSID of 0 the next number of the table. Numbering and
+// storing happen in one transaction, so two processes cannot take one number.
+template <class T>
+Result<T> insertNumbered(RecordDatabase& db, KeyedStore<T>& store, std::string_view label, const T& item) {
+    if (item.SYSID != 0) return store.insert(item);
+    std::optional<Result<T>> stored;
+    Status s = db.transaction([&]() -> Status {
+        auto next = db.nextNumber(label, "SYSID");
+        if (!next) return Status::failure(next.error());
+        T numbered = item;
+        numbered.SYSID = static_cast<std::int32_t>(*next);
+        stored.emplace(store.insert(numbered));
+        return stored->ok() ? Status() : Status::failure(stored->error());
+    });
+    if (!s) return Result<T>::failure(s.error());
+    return *stored;
+}
+
 }  // namespace
 
 Catalog::Catalog(std::string dataFolder, int busyTimeoutMs)
@@ -77,19 +95,7 @@ Result<Project> ProjectStore::prime() {
 }
 
 Result<Project> ProjectStore::insert(const Project& project) {
-    if (project.SYSID != 0) return KeyedStore::insert(project);
-    // Numbering and storing in one transaction, so two processes cannot take one number.
-    std::optional<Result<Project>> stored;
-    Status s = db_.transaction([&]() -> Status {
-        auto next = db_.nextNumber(catalog::Project, "SYSID");
-        if (!next) return Status::failure(next.error());
-        Project numbered = project;
-        numbered.SYSID = static_cast<std::int32_t>(*next);
-        stored.emplace(KeyedStore::insert(numbered));
-        return stored->ok() ? Status() : Status::failure(stored->error());
-    });
-    if (!s) return Result<Project>::failure(s.error());
-    return *stored;
+    return insertNumbered<Project>(db_, *this, catalog::Project, project);
 }
 
 Status ProjectStore::update(const Project& project) {
@@ -129,18 +135,7 @@ Result<MaskTheme> MaskThemeStore::prime() {
 }
 
 Result<MaskTheme> MaskThemeStore::insert(const MaskTheme& theme) {
-    if (theme.SYSID != 0) return KeyedStore::insert(theme);
-    std::optional<Result<MaskTheme>> stored;
-    Status s = db_.transaction([&]() -> Status {
-        auto next = db_.nextNumber(catalog::MskTheme, "SYSID");
-        if (!next) return Status::failure(next.error());
-        MaskTheme numbered = theme;
-        numbered.SYSID = static_cast<std::int32_t>(*next);
-        stored.emplace(KeyedStore::insert(numbered));
-        return stored->ok() ? Status() : Status::failure(stored->error());
-    });
-    if (!s) return Result<MaskTheme>::failure(s.error());
-    return *stored;
+    return insertNumbered<MaskTheme>(db_, *this, catalog::MskTheme, theme);
 }
 
 Result<MaskThemeStore::Row> MaskThemeStore::byName(const std::string& name) {
