@@ -164,7 +164,6 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
 
     MaskList masks;
     SplitMaskList(component.MASK, masks);
-    Files listed;
     for (FolderToScan& dir : folders) {
         if (Status entered = s.fs.setCurrentFolder(dir.DIRNAME); !entered) {
             s.dialogs.beep();
@@ -176,19 +175,20 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
         if (!folder.empty() && folder.back() == '/') folder.pop_back();  // the root: one separator only
         folder.push_back('/');
 
+        auto take = [&](const DirEntry& e) {
+            if (pass == Pass::Include)
+                selection.add(folder + e.name, e.size, e.time);
+            else
+                selection.remove(folder + e.name);
+        };
         for (const std::string& mask : masks) {
             // Ordinary files only: hidden and system files and folders are never selected.
-            const Files* files = nullptr;
             if (dir.files) {
-                // The same entries a listing of this mask would give, taken from the walk's listing.
-                if (matchesEverything(mask)) {
-                    files = &*dir.files;
-                } else {
-                    listed.clear();
-                    for (const DirEntry& e : *dir.files)
-                        if (matchesMask(e.name, mask)) listed.push_back(e);
-                    files = &listed;
-                }
+                // The same entries a listing of this mask would give, taken from the walk's
+                // listing where they stand (no copy per mask).
+                const bool everything = matchesEverything(mask);
+                for (const DirEntry& e : *dir.files)
+                    if (everything || matchesMask(e.name, mask)) take(e);
             } else {
                 auto listing = s.fs.list(s.fs.currentFolder(), mask, 0);
                 if (!listing) {
@@ -198,14 +198,7 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
                                       buttons::Ok);
                     return ScanOutcome::PathNotFound;
                 }
-                listed = std::move(listing.value());
-                files = &listed;
-            }
-            for (const DirEntry& e : *files) {
-                if (pass == Pass::Include)
-                    selection.add(folder + e.name, e.size, e.time);
-                else
-                    selection.remove(folder + e.name);
+                for (const DirEntry& e : *listing) take(e);
             }
             if (cancelConfirmed(s)) return ScanOutcome::Cancelled;
             s.host.setFolderLine(s.fs.currentFolder());
