@@ -64,19 +64,24 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
     return code;
 }
 
-int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
-                           const std::string& projectName, std::ostream& out) {
+int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
+                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver) {
     FileSystem fs;
-    SystemClock clock;
-    SilentSoundPlayer sounds;
     lspclass archive(dialogs, paths.configFolder);
     archive.Init();
     BackupCommandServices services{fs, dialogs, settings, clock, catalog, sounds, archive, paths.programFolder, {}};
-    ConsoleBackupView view(out, clock);
-    LoopBackupDriver driver(view);
     const int code = RunUnattendedBackup(services, projectName, driver);
     archive.Kill();
     return code;
+}
+
+int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
+                           const std::string& projectName, std::ostream& out) {
+    SystemClock clock;
+    SilentSoundPlayer sounds;
+    ConsoleBackupView view(out, clock);
+    LoopBackupDriver driver(view);
+    return RunUnattendedWith(paths, settings, dialogs, catalog, sounds, clock, projectName, driver);
 }
 
 bool displayAvailable() {

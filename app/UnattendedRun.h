@@ -9,8 +9,10 @@ namespace quillet {
 
 class BackupRunDriver;
 class Catalog;
+class Clock;
 class Dialogs;
 class Settings;
+class SoundPlayer;
 struct Paths;
 
 // Exit codes of an unattended "-P" run.
@@ -26,6 +28,12 @@ inline constexpr int ImproperName = 2;  // no project of that name
 // A name that matches no project is reported as "Improper Project Name Passed:".
 // services.archive must have been initialised.
 int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver);
+
+// RunUnattendedBackup with the services every caller sets up alike: the file system and
+// the archive object are made here (the archive initialised and released again); the
+// dialogs, sounds, clock and driver are the caller's.
+int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
+                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver);
 
 // The same without windows: status texts and a progress line at most once a second go to
 // out, messages to dialogs (the console's prints them with their titles and takes the

@@ -1,7 +1,4 @@
-#include <unistd.h>
-
 #include <QApplication>
-#include <climits>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,7 +9,6 @@
 #include "app/Startup.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/Cli.h"
-#include "archive/lspclass.h"
 #include "backup/ui/BackupProgressWindow.h"
 #include "backup/ui/QtSoundPlayer.h"
 #include "catalog/Catalog.h"
@@ -25,15 +21,6 @@
 #include "platform/Paths.h"
 
 using namespace quillet;
-
-namespace {
-
-std::string workingFolder() {
-    char buf[PATH_MAX];
-    return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // "quillet project add ...", "quillet backup ...": the subcommands for scripts take over.
@@ -61,7 +48,7 @@ int main(int argc, char** argv) {
 
     Settings settings(paths);
     ConsoleDialogs dialogs;
-    ensureDefaultDestination(settings, dialogs, workingFolder());
+    ensureDefaultDestination(settings, dialogs, FileSystem().currentFolder());
 
     // The record-file manager; the files themselves are opened by the console.
     Catalog catalog(paths.dataFolder);
@@ -72,17 +59,11 @@ int main(int argc, char** argv) {
             return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout);
         QApplication application(argc, argv);
         QtDialogs windowDialogs;
-        FileSystem fs;
         SystemClock clock;
         QtSoundPlayer sounds(paths.installData);
-        lspclass archive(windowDialogs, paths.configFolder);
-        archive.Init();
-        BackupCommandServices services{fs,      windowDialogs,       settings, clock, catalog, sounds,
-                                       archive, paths.programFolder, {}};
         BackupProgressWindow window;
-        const int code = RunUnattendedBackup(services, commandLine.projectName, window);
-        archive.Kill();
-        return code;
+        return RunUnattendedWith(paths, settings, windowDialogs, catalog, sounds, clock, commandLine.projectName,
+                                 window);
     }
     // The console window comes with a later build; until then the help says what there is.
     std::fputs(helpText(paths).c_str(), stdout);
