@@ -7,9 +7,7 @@
 #include "app/cli/CliContext.h"
 #include "archive/lspclass.h"
 #include "catalog/ArchiveComment.h"
-#include "framework/CreateFolderPath.h"
 #include "framework/Picture.h"
-#include "maintenance/ProjectRules.h"
 #include "platform/DateCodes.h"
 
 namespace quillet::cli {
@@ -200,11 +198,9 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     if (!chosen) return status;
     if (chosen->empty()) return ctx.fail("There are no files in queue to restore!");
 
-    const std::string root = NormalizeFolderPath(ctx.absoluteFolder(NormalizeFolderPath(*to)));
-    if (!ctx.fs.folderExists(root)) {
-        CreateFolderPath(root, true, ctx.dialogs);
-        if (!ctx.fs.folderExists(root)) return ctx.fail("Directory Not Found: " + root + " (it could not be created)");
-    }
+    const auto settled = ctx.settledFolder(*to);
+    if (!settled) return Failed;
+    const std::string& root = *settled;
 
     // The restore window's choices, taken from the command line; the archive settings
     // file is not written. Nobody is there to be asked: an existing file is kept unless

@@ -7,6 +7,8 @@
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
 #include "catalog/Catalog.h"
+#include "framework/CreateFolderPath.h"
+#include "maintenance/ProjectRules.h"
 
 namespace quillet::cli {
 
@@ -190,6 +192,18 @@ std::string CliContext::absoluteFolder(const std::string& typed) const {
     path = fs.absolutePath(path);
     if (slash && path.back() != '/') path += '/';
     return path;
+}
+
+std::optional<std::string> CliContext::settledFolder(const std::string& typed) {
+    const std::string folder = NormalizeFolderPath(absoluteFolder(NormalizeFolderPath(typed)));
+    if (!fs.folderExists(folder)) {
+        CreateFolderPath(folder, true, dialogs);
+        if (!fs.folderExists(folder)) {
+            fail("Directory Not Found: " + folder + " (it could not be created)");
+            return std::nullopt;
+        }
+    }
+    return folder;
 }
 
 int CliContext::fail(const std::string& text) {

@@ -62,6 +62,10 @@ public:
     // A folder given on the command line as an absolute path: "~" expanded, a relative
     // path taken from the working folder, "." and ".." resolved; trailing '/' as given.
     std::string absoluteFolder(const std::string& typed) const;
+    // A folder given on the command line as the forms keep it (NormalizeFolderPath), made
+    // absolute and created when missing (the form's "Create": nobody is there to answer).
+    // Nothing when it cannot be created (the reason has been printed).
+    std::optional<std::string> settledFolder(const std::string& typed);
 
     // "quillet project add: text" on err; return Failed.
     int fail(const std::string& text);

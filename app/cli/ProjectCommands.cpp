@@ -1,14 +1,9 @@
 // quillet project list | add | remove
-#include <unistd.h>
-
-#include <climits>
-
 #include "app/RefreshBackupList.h"
 #include "app/Startup.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
 #include "catalog/Catalog.h"
-#include "framework/CreateFolderPath.h"
 #include "maintenance/ProjectRules.h"
 
 namespace quillet::cli {
@@ -19,25 +14,6 @@ void printProject(CliContext& ctx, const Project& p) {
     ctx.out << p.SYSID << '\t' << field(p.NAME) << '\t' << field(p.PREFIX) << '\t'
             << (p.FAVORITES == 1 ? "favourites" : "normal") << '\t' << int(p.MAXBACKUPS) << '\t'
             << field(p.DESTINATIONPATH) << '\n';
-}
-
-std::string workingFolder() {
-    char buf[PATH_MAX];
-    return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
-}
-
-// The destination as the project form leaves it, made absolute for a command line, and
-// the folder created when missing (the form's "Create"): nobody is there to answer.
-std::optional<std::string> settleDestination(CliContext& ctx, const std::string& typed) {
-    const std::string folder = NormalizeFolderPath(ctx.absoluteFolder(NormalizeFolderPath(typed)));
-    if (!ctx.fs.folderExists(folder)) {
-        CreateFolderPath(folder, true, ctx.dialogs);
-        if (!ctx.fs.folderExists(folder)) {
-            ctx.fail("Directory Not Found: " + folder + " (it could not be created)");
-            return std::nullopt;
-        }
-    }
-    return folder;
 }
 
 }  // namespace
@@ -70,7 +46,7 @@ int projectAdd(CliContext& ctx, const ParsedArguments& args) {
 
     std::string destination = args.value("--dest").value_or("");
     if (!args.value("--dest")) {
-        destination = ensureDefaultDestination(ctx.settings, ctx.dialogs, workingFolder());
+        destination = ensureDefaultDestination(ctx.settings, ctx.dialogs, ctx.fs.currentFolder());
         if (destination.empty()) return ctx.usage("there is no default destination: give --dest DIR");
     }
     if (destination.find_first_not_of(" \t") == std::string::npos) return ctx.usage("--dest needs a folder");
@@ -83,7 +59,7 @@ int projectAdd(CliContext& ctx, const ParsedArguments& args) {
         return ctx.fail("there is already a project named \"" + (*same)->NAME +
                         "\"; the commands find projects by name, so each needs its own");
 
-    const auto folder = settleDestination(ctx, destination);
+    const auto folder = ctx.settledFolder(destination);
     if (!folder) return Failed;
     request.destination = *folder;
     auto added = AddProject(*catalog, request, systemLetterSource());
