@@ -1,16 +1,10 @@
 #include "app/CommandLine.h"
 
-#include <algorithm>
-#include <cctype>
+#include "backup/BackupFileList.h"
 
 namespace quillet {
 
 namespace {
-
-std::string upperAscii(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 std::string stripQuotes(const std::string& s) {
     std::string out;
@@ -62,7 +56,7 @@ std::vector<CommandToken> tokenizeArguments(const std::vector<std::string>& argu
 }
 
 std::string upperAndCut(const std::string& text, std::size_t maxChars) {
-    std::string up = upperAscii(text);
+    std::string up = upperCased(text);
     std::size_t chars = 0;
     for (std::size_t i = 0; i < up.size(); ++i) {
         // A UTF-8 continuation byte belongs to the character before it.
@@ -76,13 +70,13 @@ std::string upperAndCut(const std::string& text, std::size_t maxChars) {
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine cl;
     for (const CommandToken& t : tokenizeArguments(arguments)) {
-        const std::string flag = upperAscii(t.flag);
+        const std::string flag = upperCased(t.flag);
         if (flag == "-P") {
             cl.projectName = upperAndCut(t.value.value_or(""), 20);
             // A name of blanks only names no project.
             if (cl.projectName.find_first_not_of(' ') == std::string::npos) cl.projectName.clear();
         } else if (flag == "MINIMIZE") {
-            cl.minimize = t.value && upperAscii(*t.value) == "TRUE";
+            cl.minimize = t.value && upperCased(*t.value) == "TRUE";
         } else if (flag == "--HELP" || flag == "-H" || flag == "-?") {
             cl.help = true;
         } else if (flag == "--VERSION") {

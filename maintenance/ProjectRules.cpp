@@ -4,6 +4,7 @@
 #include <memory>
 #include <random>
 
+#include "backup/BackupFileList.h"
 #include "catalog/Catalog.h"
 #include "framework/records/Utf8Text.h"
 #include "maintenance/NormalizeMaskList.h"
@@ -14,12 +15,6 @@ namespace quillet {
 namespace {
 
 constexpr int kPrefixTries = 20;
-
-std::string upperAscii(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 bool isBlank(std::string_view s) {
     return s.find_first_not_of(" \t") == std::string_view::npos;
@@ -50,7 +45,7 @@ std::string NormalizePrefix(std::string_view prefix) {
     for (; chars < PrefixWidth; ++chars) out += ' ';
     for (char& c : out)
         if (unsafeInName(static_cast<unsigned char>(c))) c = '_';
-    return upperAscii(out);
+    return upperCased(out);
 }
 
 std::string PrefixFromName(std::string_view name) {
@@ -60,7 +55,7 @@ std::string PrefixFromName(std::string_view name) {
 std::string GeneratePrefix(const std::vector<std::string>& inUse, const LetterSource& letters) {
     std::vector<std::string> taken;
     taken.reserve(inUse.size());
-    for (const std::string& p : inUse) taken.push_back(upperAscii(p));
+    for (const std::string& p : inUse) taken.push_back(upperCased(p));
     std::sort(taken.begin(), taken.end());
 
     std::string candidate;
