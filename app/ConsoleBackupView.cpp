@@ -4,18 +4,9 @@
 #include <ostream>
 
 #include "framework/Clock.h"
+#include "framework/Picture.h"
 
 namespace quillet {
-
-std::string ConsoleBackupView::groupedNumber(std::int64_t value) {
-    std::string digits = std::to_string(value < 0 ? -value : value);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out.push_back(',');
-        out.push_back(digits[i]);
-    }
-    return value < 0 ? "-" + out : out;
-}
 
 void ConsoleBackupView::setStatus(const std::string& text) {
     if (text == lastStatus_) return;
@@ -30,7 +21,7 @@ void ConsoleBackupView::setCaption(const std::string& caption) {
 void ConsoleBackupView::setTotals(std::int64_t files, std::int64_t bytes) {
     totalFiles_ = files;
     totalBytes_ = bytes;
-    out_ << "Total Files: " << groupedNumber(files) << "  Total Bytes: " << groupedNumber(bytes) << std::endl;
+    out_ << "Total Files: " << formatNumber(files) << "  Total Bytes: " << formatNumber(bytes) << std::endl;
 }
 
 void ConsoleBackupView::fileChanged(std::size_t index) {
@@ -58,8 +49,8 @@ void ConsoleBackupView::maybePrintProgress(bool force) {
     }
     lastPrintMs_ = now;
     const std::string line = std::to_string(percent_) + "%  " + std::to_string(filesHanded_) + "/" +
-                             std::to_string(totalFiles_) + " files  " + groupedNumber(bytesHanded_) + "/" +
-                             groupedNumber(totalBytes_) + " bytes";
+                             std::to_string(totalFiles_) + " files  " + formatNumber(bytesHanded_) + "/" +
+                             formatNumber(totalBytes_) + " bytes";
     if (line == lastLine_) return;
     lastLine_ = line;
     out_ << line << std::endl;
@@ -68,7 +59,7 @@ void ConsoleBackupView::maybePrintProgress(bool force) {
 void ConsoleBackupView::showResults(double seconds, std::int64_t compressedBytes) {
     char text[64];
     std::snprintf(text, sizeof text, "%.2f", seconds);
-    out_ << "Seconds: " << text << "  Bytes (Compressed): " << groupedNumber(compressedBytes) << std::endl;
+    out_ << "Seconds: " << text << "  Bytes (Compressed): " << formatNumber(compressedBytes) << std::endl;
 }
 
 }  // namespace quillet

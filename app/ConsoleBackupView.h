@@ -28,9 +28,6 @@ public:
     void setTotals(std::int64_t files, std::int64_t bytes) override;
     void showResults(double seconds, std::int64_t compressedBytes) override;
 
-    // "12,345,678"
-    static std::string groupedNumber(std::int64_t value);
-
 private:
     void maybePrintProgress(bool force = false);
 

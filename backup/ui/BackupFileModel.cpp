@@ -5,6 +5,8 @@
 #include <QPixmap>
 #include <QStyle>
 
+#include "framework/Picture.h"
+
 namespace quillet {
 
 namespace {
@@ -19,13 +21,7 @@ QIcon blankIcon() {
 }  // namespace
 
 QString groupedNumber(std::int64_t value) {
-    const QString digits = QString::number(value < 0 ? -value : value);
-    QString out;
-    for (int i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-        out += digits[i];
-    }
-    return value < 0 ? "-" + out : out;
+    return QString::fromStdString(formatNumber(value));
 }
 
 BackupFileModel::BackupFileModel(QObject* parent) : QAbstractTableModel(parent) {

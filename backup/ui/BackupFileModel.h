@@ -37,7 +37,7 @@ private:
     QIcon waiting_, packed_, failed_;
 };
 
-// "12,345,678"
+// "12,345,678" (formatNumber) for the window's labels and list.
 QString groupedNumber(std::int64_t value);
 
 }  // namespace quillet
