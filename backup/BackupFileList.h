@@ -40,7 +40,6 @@ public:
     bool add(std::string filename, std::int64_t size, std::int32_t time);
     // Removes the file of exactly this path; true when it was there.
     bool remove(const std::string& filename);
-    bool contains(const std::string& filename) const { return files_.count(filename) != 0; }
     std::size_t size() const { return files_.size(); }
     void clear() { files_.clear(); }
     // Hands the files over as list entries in FILENAME order and leaves the selection empty.

@@ -81,7 +81,6 @@ BackupRun::~BackupRun() {
 }
 
 void BackupRun::setStatus(const std::string& text) {
-    status_ = text;
     view_.setStatus(text);
 }
 
@@ -135,8 +134,7 @@ void BackupRun::open() {
             view_.hideFolderLine();
             view_.showFiles(files_);
             view_.setTotals(totalFiles_, totalBytes_);
-            caption_ = "Back up " + trimRight(a_.project.NAME) + "  (" + speed_.name + ")";
-            view_.setCaption(caption_);
+            view_.setCaption("Back up " + trimRight(a_.project.NAME) + "  (" + speed_.name + ")");
         }
     }
 
@@ -212,7 +210,6 @@ void BackupRun::packOne() {
         file.ICON = fileicon::Packed;
         ++packedFiles_;
         packedNames_.insert(file.FILENAME.substr(file.FILENAME.rfind('/') + 1));
-        bytesPacked_ += file.SIZE;
     } else {
         result_ = 1;
         file.ICON = fileicon::Failed;
@@ -233,8 +230,7 @@ void BackupRun::packOne() {
         }
     }
     view_.fileChanged(fileIndex_ - 1);
-    percentDone_ = static_cast<int>(static_cast<std::int64_t>(fileIndex_) * 100 / totalFiles_);
-    view_.setProgress(percentDone_);
+    view_.setProgress(static_cast<int>(static_cast<std::int64_t>(fileIndex_) * 100 / totalFiles_));
     if (static_cast<std::int64_t>(fileIndex_) == totalFiles_) finish();
 }
 
@@ -289,7 +285,6 @@ bool BackupRun::completeAndCheck(std::string& why) {
 }
 
 void BackupRun::finish() {
-    percentDone_ = 100;
     view_.setProgress(100);
     setStatus(backuptext::RenamingFiles);
 
@@ -298,6 +293,7 @@ void BackupRun::finish() {
         WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
     }
     std::string why;
+    std::int64_t compressedBytes = 0;
     const bool checked = completeAndCheck(why);
     if (!checked) {
         result_ = 1;
@@ -312,7 +308,7 @@ void BackupRun::finish() {
             RotateArchives(s_.fs, s_.dialogs, request, a_.backupList ? *a_.backupList : none,
                            [this](int percent) { view_.setItemProgress(percent); });
         if (rotation.completed) {
-            compressedBytes_ = rotation.compressedBytes;
+            compressedBytes = rotation.compressedBytes;
             if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
         } else {
             // The rename error has been shown; the backup did not become number 0001, so
@@ -323,21 +319,12 @@ void BackupRun::finish() {
     }
     setButtonLabel(backuptext::OkButton);
 
-    if (!checked) {
-        statusAlert_ = true;
-        setStatus(backuptext::CheckFailed);
-        view_.setStatusAlert(true);
-        if (!trimRight(errorSound_).empty())
-            PlayEventSound(s_.sounds, errorSound_);
-        else
-            s_.dialogs.beep();
-    } else if (errorCount_ == 0) {
+    if (checked && errorCount_ == 0) {
         setStatus(backuptext::NoErrors);
         PlayEventSound(s_.sounds, completedSound_);
     } else {
         result_ = 1;
-        statusAlert_ = true;
-        setStatus(completedWithErrors(errorCount_));
+        setStatus(checked ? completedWithErrors(errorCount_) : std::string(backuptext::CheckFailed));
         view_.setStatusAlert(true);
         if (!trimRight(errorSound_).empty())
             PlayEventSound(s_.sounds, errorSound_);
@@ -347,8 +334,7 @@ void BackupRun::finish() {
 
     view_.setItemProgress(-1);
     const std::int64_t elapsedHundredths = (s_.clock.milliseconds() - startMs_) / 10;
-    seconds_ = static_cast<double>(elapsedHundredths) * 0.01;
-    view_.showResults(seconds_, compressedBytes_);
+    view_.showResults(static_cast<double>(elapsedHundredths) * 0.01, compressedBytes);
     setWaitCursor(false);
 
     if (a_.countdown) {

@@ -150,20 +150,8 @@ public:
     std::uint8_t result() const { return result_; }
 
     const BackupFileList& files() const { return files_; }
-    std::int64_t totalFiles() const { return totalFiles_; }
-    std::int64_t totalBytes() const { return totalBytes_; }
     std::size_t fileIndex() const { return fileIndex_; }
-    std::int64_t bytesPacked() const { return bytesPacked_; }
-    int percentDone() const { return percentDone_; }
-    std::int64_t errorCount() const { return errorCount_; }
-    const SpeedSetting& speed() const { return speed_; }
-    const std::string& caption() const { return caption_; }
-    const std::string& status() const { return status_; }
     const std::string& buttonLabel() const { return buttonLabel_; }
-    bool statusAlert() const { return statusAlert_; }
-    double seconds() const { return seconds_; }
-    std::int64_t compressedBytes() const { return compressedBytes_; }
-    int countdown() const { return countdown_; }
     bool packing() const { return inPackCall_; }
 
     // Library callbacks (lsp/lsp.h LSP_HOST).
@@ -198,20 +186,15 @@ private:
     std::int64_t totalFiles_ = 0;
     std::int64_t totalBytes_ = 0;
     std::size_t fileIndex_ = 0;
-    std::int64_t bytesPacked_ = 0;
     std::int64_t bytesSinceYield_ = 0;
     std::int64_t packedFiles_ = 0;
     // Names of the packed files: items of different names cannot have replaced each other.
     std::set<std::string> packedNames_;
     std::int64_t errorCount_ = 0;
-    int percentDone_ = 0;
     SpeedSetting speed_;
     std::int64_t startMs_ = 0;
-    double seconds_ = 0;
-    std::int64_t compressedBytes_ = 0;
     std::string completedSound_, errorSound_;
-    std::string caption_, status_, buttonLabel_;
-    bool statusAlert_ = false;
+    std::string buttonLabel_;
     bool waitCursor_ = false;
     bool inPackCall_ = false;
     bool stopRequested_ = false;  // the button was pressed while the scan or the library worked
