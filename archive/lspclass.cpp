@@ -253,9 +253,8 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
             break;
     }
 
-    const unsigned date = item.dosDate;
-    e.LAST_MOD_FILE_DATE = dateNumber(1980 + static_cast<int>(date >> 9), static_cast<int>((date >> 5) & 0x0F),
-                                      static_cast<int>(date & 0x1F));
+    e.LAST_MOD_FILE_DATE = dateNumberFromDos(item.dosDate);
+    // Not timeNumberFromDos: a damaged time word still lists as a number here, not as 0.
     const unsigned time = item.dosTime;
     e.LAST_MOD_FILE_TIME =
         static_cast<std::int32_t>((time >> 11) * 360000 + ((time >> 5) & 0x3F) * 6000 + (time & 0x1F) * 200 + 1);
