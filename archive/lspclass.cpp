@@ -281,12 +281,11 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
 void lspclass::addEntry(const void* itemRecord) {
     const auto* item = static_cast<const LSP_ITEM*>(itemRecord);
     // The comment item belongs to the archive, not to the user's files.
-    if (fixedText(item->name, sizeof item->name) == ArchiveCommentItemName) return;
+    if (std::strncmp(item->name, ArchiveCommentItemName, sizeof item->name) == 0) return;
     LSPQEntry e = EntryFromItem(itemRecord);
     ++S_COUNT_FILES;
     S_UNCOMPRESSED_SIZE += e.UNCOMPRESSED_SIZE;
     S_COMPRESSED_SIZE += e.COMPRESSED_SIZE;
-    S_COMPRESSION_RATIO = Ratio(S_COMPRESSED_SIZE, S_UNCOMPRESSED_SIZE);
     e.SORT_ORIGINAL_ORDER = ++order_;
     LSPQ.push_back(std::move(e));
 }
@@ -325,6 +324,7 @@ void lspclass::ReadDirectory() {
         }
     }
     LSP_RESETDLL();
+    S_COMPRESSION_RATIO = Ratio(S_COMPRESSED_SIZE, S_UNCOMPRESSED_SIZE);
 
     if (enableControl) {
         const bool enable = S_COUNT_FILES > 0;
