@@ -150,9 +150,10 @@ struct CompleteAtExit {
 };
 
 // Starts writing the archive: a new temporary file, holding the items of the finished
-// archive (if there is one) except the one named by skip.
+// archive (if there is one) that keep(entry) accepts.
+template <class Keep>
 std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive, const char* tempFolder,
-                         std::uint32_t flags, const OpenArchive* existing, const ZipEntry* skip) {
+                         std::uint32_t flags, const OpenArchive* existing, Keep keep) {
     s = std::make_unique<Session>();
     s->archive = archive;
     const bool useTemp = (flags & LSP_PF_TEMP_FOLDER) && tempFolder && *tempFolder;
@@ -167,7 +168,7 @@ std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive
     for (const auto& e : existing->directory.entries) total += e.packedSize;
     Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, total);
     for (const auto& e : existing->directory.entries) {
-        if (skip && e.zipName == skip->zipName) continue;
+        if (!keep(e)) continue;
         if (const auto r = s->writer.copyEntry(existing->fd, existing->directory.entriesEnd, e, progress, done);
             r != LSP_OK)
             return r;
@@ -304,8 +305,9 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     std::unique_ptr<Session> fresh;
     Session* session = g_batch.get();
     if (!session) {
-        if (const auto s = openSession(fresh, archivePath, tempFolder, flags, existing.get(), existingEntry);
-            s != LSP_OK)
+        // The item being replaced is left out (with any others stored under its name).
+        const auto keep = [&](const ZipEntry& e) { return !existingEntry || e.zipName != existingEntry->zipName; };
+        if (const auto s = openSession(fresh, archivePath, tempFolder, flags, existing.get(), keep); s != LSP_OK)
             return failed(s);
         session = fresh.get();
     }
@@ -387,23 +389,10 @@ int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* a
     const ZipEntry* victim = existing->directory.find(itemPath ? itemPath : "", itemName);
     if (!victim) return LSP_E_NOT_FOUND;
 
-    auto s = std::make_unique<Session>();
-    s->archive = archivePath;
-    s->existed = true;
-    struct stat st {};
-    s->archiveMode = ::fstat(existing->fd, &st) == 0 ? (st.st_mode & 07777) : 0644;
-    const bool useTemp = (flags & LSP_PF_TEMP_FOLDER) && tempFolder && *tempFolder;
-    if (s->writer.create(useTemp ? absolutePath(tempFolder) : folderOf(archivePath), nameOf(archivePath)) != LSP_OK)
-        return LSP_E_DELETE_RESTORED;
-    std::uint64_t total = 0, done = 0;
-    for (const auto& e : existing->directory.entries) total += e.packedSize;
-    Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, total);
-    for (const auto& e : existing->directory.entries) {
-        if (&e == victim) continue;
-        const auto r = s->writer.copyEntry(existing->fd, existing->directory.entriesEnd, e, progress, done);
-        if (r == LSP_CANCELLED) return r;
-        if (r != LSP_OK) return LSP_E_DELETE_RESTORED;
-    }
+    std::unique_ptr<Session> s;
+    const auto keep = [victim](const ZipEntry& e) { return &e != victim; };
+    if (const auto r = openSession(s, archivePath, tempFolder, flags, existing.get(), keep); r != LSP_OK)
+        return r == LSP_CANCELLED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
     const auto r = commit(*s);
     return r == LSP_OK || r == LSP_E_REPLACE_FAILED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
 }
