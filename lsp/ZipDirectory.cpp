@@ -180,10 +180,12 @@ std::shared_ptr<const OpenArchive> g_open;
 
 std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int16_t& status, std::string& why) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool found = ::stat(path.c_str(), &st) == 0;
+    if (!found || !S_ISREG(st.st_mode)) {
         status = LSP_E_OPEN_ARCHIVE;
-        why = errno == ENOENT ? "The archive does not exist" : "The archive cannot be opened";
-        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) why = "The archive is not a regular file";
+        why = found             ? "The archive is not a regular file"
+              : errno == ENOENT ? "The archive does not exist"
+                                : "The archive cannot be opened";
         return nullptr;
     }
     const std::int64_t mtime = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
