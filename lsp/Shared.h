@@ -68,7 +68,7 @@ std::string absolutePath(std::string_view path);
 // Status of a failed write: disk full (20) or any other write failure (28).
 std::int16_t writeFailure(int err);
 
-// Copies text into a C buffer of 255 characters and the NUL (nothing for a null buffer).
+// Copies at most 254 characters of text and the NUL into a C buffer (nothing for a null buffer).
 void fillBuffer(char* buffer, std::string_view text);
 
 }  // namespace lsp
