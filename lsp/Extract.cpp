@@ -49,9 +49,12 @@ std::vector<std::string> splitPath(const std::string& path) {
 }
 
 bool makeFolders(const std::string& path) {
+    // A relative destination stays relative: its first folder is not put below the root.
+    const bool relative = path.empty() || path.front() != '/';
     std::string sofar;
     for (const auto& part : splitPath(path)) {
-        sofar += "/" + part;
+        if (!(relative && sofar.empty())) sofar += '/';
+        sofar += part;
         if (::mkdir(sofar.c_str(), 0777) != 0 && errno != EEXIST) return false;
     }
     return true;

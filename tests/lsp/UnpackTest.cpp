@@ -80,6 +80,14 @@ TEST_F(UnpackTest, StoredPathsAndFolderCreation) {
     EXPECT_EQ(unpack(LSP_UF_CREATE_FOLDERS, fresh), LSP_OK);
     EXPECT_EQ(readFile(fresh + "/item.txt"), "archived content");
 
+    // A relative destination is created below the working folder, never below the root.
+    const std::string previous = std::filesystem::current_path().string();
+    std::filesystem::current_path(dir.path());
+    const std::int16_t relative = unpack(LSP_UF_CREATE_FOLDERS, "rel/deeper");
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(relative, LSP_OK);
+    EXPECT_EQ(readFile(dir.file("rel/deeper/item.txt")), "archived content");
+
     EXPECT_EQ(LSP_UNPACK("item.txt", "/elsewhere/", archive().c_str(), dest.c_str(), 0), LSP_E_NOT_FOUND);
     EXPECT_EQ(LSP_UNPACK("nothing", path.c_str(), archive().c_str(), dest.c_str(), 0), LSP_E_NOT_FOUND);
     EXPECT_EQ(LSP_UNPACK("item.txt", path.c_str(), dir.file("none.zip").c_str(), dest.c_str(), 0), LSP_E_OPEN_ARCHIVE);
