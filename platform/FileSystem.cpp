@@ -162,7 +162,8 @@ FileSystem::FileSystem(std::string currentFolder) : current_("/") {
 
 std::string FileSystem::absolutePath(const std::string& path) const {
     std::string out;
-    if (path.empty() || path[0] != '/') out = current_;
+    // The root's own "/" is not kept, or every path below it would begin with "//".
+    if ((path.empty() || path[0] != '/') && current_ != "/") out = current_;
     out.reserve(out.size() + path.size() + 1);
     std::size_t i = 0;
     while (i <= path.size()) {

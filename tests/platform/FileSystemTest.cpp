@@ -140,6 +140,7 @@ TEST(CurrentFolder, IsVirtualAndResolvesRelativePaths) {
     EXPECT_EQ(fs.absolutePath("/../x/./y/.."), "/x");
     ASSERT_TRUE(fs.setCurrentFolder("/"));
     EXPECT_EQ(fs.currentFolder(), "/");
+    EXPECT_EQ(fs.absolutePath("tmp/x"), "/tmp/x");  // below the root: one "/", not two
 
     // Entering a file or a missing folder fails and leaves the current folder alone.
     ASSERT_TRUE(fs.setCurrentFolder(dir.path()));
