@@ -1,6 +1,5 @@
 #include "backup/RotateArchives.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +7,7 @@
 #include <cstdio>
 
 #include "framework/Dialogs.h"
+#include "platform/AtomicWrite.h"
 
 namespace quillet {
 
@@ -20,16 +20,6 @@ std::string trimRight(std::string text) {
 
 int percentOf(std::size_t done, std::size_t total) {
     return total == 0 ? 0 : static_cast<int>(done * 100 / total);
-}
-
-// Renames and deletes reach the disk with their folder: without this a power loss soon
-// after a finished backup could bring back the old names.
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace
@@ -104,7 +94,7 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
     };
     for (std::size_t i = n; i >= 1; --i) {
         if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1001))) {
-            syncFolder(folder);
+            syncFolder(folder);  // renames and deletes so far must survive a power loss too
             return outcome;
         }
         showBar(percentOf(n - i + 1, 2 * n));

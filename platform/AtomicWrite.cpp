@@ -97,11 +97,16 @@ Status writeFileAtomically(const std::string& requested, std::string_view conten
     }
     // The new name must survive a power loss too: sync the folder that holds it. The file
     // is already in place, so a failure here is not reported.
-    if (const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    syncFolder(folderOf(path));
     return {};
+}
+
+void syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace quillet

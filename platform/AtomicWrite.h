@@ -21,6 +21,10 @@ std::string temporaryNameFor(const std::string& path);
 // that failed.
 int makeFolders(const std::string& folder);
 
+// Flushes a folder's entries (new, renamed or deleted names) to disk, so they survive a
+// power loss. Best effort: a folder that cannot be opened or synced is passed over.
+void syncFolder(const std::string& folder);
+
 // "<what>: <strerror(err)>: <path>" — the one shape of every platform error message.
 std::string systemErrorText(const std::string& what, const std::string& path, int err);
 
