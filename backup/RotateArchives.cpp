@@ -1,5 +1,6 @@
 #include "backup/RotateArchives.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
