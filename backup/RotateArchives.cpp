@@ -8,16 +8,12 @@
 #include <cstdio>
 
 #include "framework/Dialogs.h"
+#include "framework/records/Utf8Text.h"
 #include "platform/AtomicWrite.h"
 
 namespace quillet {
 
 namespace {
-
-std::string trimRight(std::string text) {
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
 
 int percentOf(std::size_t done, std::size_t total) {
     return total == 0 ? 0 : static_cast<int>(done * 100 / total);
@@ -28,7 +24,7 @@ int percentOf(std::size_t done, std::size_t total) {
 std::string archiveFileName(const std::string& prefix, int number) {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%04d", number);
-    return trimRight(prefix) + digits + ".LSP";
+    return std::string(trimRight(prefix)) + digits + ".LSP";
 }
 
 int renameWithoutReplacing(const std::string& from, const std::string& to) {
@@ -65,9 +61,9 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
     auto showBar = [&](int percent) {
         if (bar) bar(percent);
     };
-    const std::string dest = trimRight(request.destination);
+    const std::string dest(trimRight(request.destination));
     const std::string folder = dest.empty() || dest.back() == '/' ? dest : dest + "/";
-    const std::string prefix = trimRight(request.prefix);
+    const std::string prefix(trimRight(request.prefix));
     RotationOutcome outcome;
 
     // Surplus archives go first, the oldest at the end of the list. A failed delete is
