@@ -1,5 +1,7 @@
 #include "app/ExecuteBackup.h"
 
+#include <algorithm>
+
 #include "archive/lspclass.h"
 #include "backup/BatchBackup.h"
 #include "backup/RotateArchives.h"
@@ -66,6 +68,20 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         if (answer != 2) return ExecuteOutcome::Declined;
         // What the question promises; when it cannot be made the packing reports why.
         (void)s.fs.createFolders(folder);
+    }
+
+    // Archive numbers have four digits: a backup that would have to number an archive
+    // 10000 would push it out of every listing of the project, so it is refused up front.
+    const std::size_t kept = project->MAXBACKUPS > 0
+                                 ? std::min<std::size_t>(state.backups.list.size(), project->MAXBACKUPS - 1)
+                                 : state.backups.list.size();
+    if (kept + 1 > MaxArchiveNumber) {
+        s.dialogs.message("The project \"" + project->NAME + "\" already has " + std::to_string(kept) + " backups in " +
+                              folder + ".|A new backup would need the number " + std::to_string(kept + 1) +
+                              ", and backups are numbered up to " + std::to_string(MaxArchiveNumber) +
+                              ".||Delete older backups or set a maximum number of backups for the project.",
+                          "Too Many Backups", Icon::Exclamation, buttons::Ok, 1);
+        return ExecuteOutcome::Declined;
     }
 
     const std::optional<std::int64_t> free = freeSpaceNear(s.fs, s.freeSpace, folder);

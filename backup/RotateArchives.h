@@ -18,6 +18,9 @@ using BackupList = std::vector<DirEntry>;
 // The name of the archive while a backup is being packed, in the destination folder.
 inline constexpr const char* TemporaryArchiveName = "QLTTemp.___";
 
+// The highest archive number: names have four digits, and listings look for exactly four.
+inline constexpr std::size_t MaxArchiveNumber = 9999;
+
 // "PREF" + number as four digits + ".LSP" (more digits past 9999).
 std::string archiveFileName(const std::string& prefix, int number);
 

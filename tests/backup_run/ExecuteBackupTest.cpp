@@ -132,6 +132,28 @@ TEST(ExecuteBackup, ANewBackupThatCannotTakeItsNumberFailsAndIsKept) {
     EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
 }
 
+TEST(ExecuteBackup, ABackupThatWouldNeedNumber10000IsRefusedBeforePacking) {
+    BackupBench b("Accounts", 0);  // keep every archive
+    b.dir.write("src/a.txt", "a");
+    b.component(b.src, "*.txt");
+    for (int i = 1; i <= 9999; ++i) b.dir.write("dest/" + archiveFileName("PREF", i), "");
+    BackupCommandState state;
+    RecordingView view;
+    b.dialogs.expect("The project \"Accounts\" already has 9999 backups in " + b.dest);
+    EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Declined);
+    EXPECT_EQ(b.dialogs.last().title, "Too Many Backups");
+    EXPECT_EQ(b.destFiles().size(), 9999u);
+    EXPECT_EQ(b.destFiles().back(), "PREF9999.LSP");
+
+    // With a maximum the surplus goes first, so the same folder is no obstacle.
+    b.project.MAXBACKUPS = 20;
+    b.saveProject();
+    EXPECT_EQ(b.execute(state, view), ExecuteOutcome::Succeeded) << b.dialogs.report();
+    EXPECT_EQ(b.destFiles().size(), 20u);
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+    EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
+}
+
 TEST(ExecuteBackup, ArchiveObjectIsPreparedForTheTemporaryArchive) {
     BackupBench b;
     b.dir.write("src/a.txt", "a");
