@@ -1,5 +1,9 @@
 #include "platform/IniFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string_view>
@@ -55,20 +59,42 @@ Line classify(std::string_view raw) {
     return line;
 }
 
+// A settings file is small text; anything larger is not one and is never read whole.
+constexpr off_t MaxIniFileBytes = 1 << 20;
+
 // Whole file, or nothing when it is missing or unreadable (reads then give their defaults).
+// A FIFO, device or folder in its place (EINVAL) or a file over 1 MB (EFBIG) is not read:
+// opening without blocking and checking the type first keeps a pipe from hanging the
+// program and /dev/zero from filling its memory.
 bool loadFile(const std::string& path, std::string& content, int& err) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         err = errno;
         return false;
     }
+    struct stat st {};
+    err = ::fstat(fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : st.st_size > MaxIniFileBytes ? EFBIG : 0;
     char buffer[16384];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) content.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    err = ok ? 0 : EIO;
-    std::fclose(f);
-    return ok;
+    ssize_t n = 0;
+    while (err == 0 && (n = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (n < 0) {
+            if (errno != EINTR) err = errno;
+            continue;
+        }
+        content.append(buffer, static_cast<std::size_t>(n));
+        if (static_cast<off_t>(content.size()) > MaxIniFileBytes) err = EFBIG;  // grew while read
+    }
+    ::close(fd);
+    if (err != 0) content.clear();
+    return err == 0;
+}
+
+std::string loadErrorText(const std::string& path, int err) {
+    if (err == EINVAL)
+        return "The settings file " + path + " is not a regular file; it is left alone and the defaults are used";
+    if (err == EFBIG)
+        return "The settings file " + path + " is larger than 1 MB; it is left alone and the defaults are used";
+    return systemErrorText("Cannot read the file", path, err);
 }
 
 std::vector<std::string_view> splitLines(std::string_view content) {
@@ -146,7 +172,7 @@ bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName
     std::string content;
     int err = 0;
     if (!loadFile(path_, content, err) && err != ENOENT) {
-        lastError_ = systemErrorText("Cannot read the file", path_, err);
+        lastError_ = loadErrorText(path_, err);
         return false;
     }
     const std::vector<std::string_view> lines = splitLines(content);

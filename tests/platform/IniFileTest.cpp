@@ -131,5 +131,34 @@ TEST(IniFile, KeepsPermissionsOfAnExistingFile) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+// What stands where the settings file should be but is not one: a pipe would hang a
+// plain read, a device like /dev/zero would fill the memory, a huge file is no settings
+// file. Reads give their defaults, and a write never replaces it with a partial copy.
+TEST(IniFile, SomethingThatIsNotASmallRegularFileIsLeftAloneAndDefaultsAreUsed) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.file("zero.ini").c_str()), 0);
+    dir.write("huge.ini", "[Preferences]\nConfirmExit=0\n" + std::string(2 << 20, ';'));
+    const struct {
+        const char* name;
+        const char* why;
+    } cases[] = {{"fifo.ini", "is not a regular file"},
+                 {"zero.ini", "is not a regular file"},
+                 {"huge.ini", "is larger than 1 MB"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        struct stat before {};
+        ASSERT_EQ(::stat(dir.file(c.name).c_str(), &before), 0);
+        IniFile ini(dir.file(c.name));
+        EXPECT_EQ(ini.read("Preferences", "ConfirmExit", "1"), "1");
+        EXPECT_FALSE(ini.write("Preferences", "ConfirmExit", "0"));
+        EXPECT_NE(ini.lastError().find(c.why), std::string::npos) << ini.lastError();
+        struct stat after {};
+        ASSERT_EQ(::stat(dir.file(c.name).c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_size, before.st_size);
+    }
+}
+
 }  // namespace
 }  // namespace quillet
