@@ -4,8 +4,6 @@ namespace quillet {
 
 namespace {
 
-constexpr std::size_t kMaskWidth = 20;
-
 bool isBlank(std::string_view s) {
     return s.find_first_not_of(' ') == std::string_view::npos;
 }
@@ -15,13 +13,13 @@ std::string_view withoutTrailingBlanks(std::string_view s) {
     return end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1);
 }
 
-// The first kMaskWidth characters (UTF-8 aware, so a character is never split), with
-// the blanks a fixed-width field would pad it with removed.
-std::string maskField(std::string_view piece) {
+// The first width characters (UTF-8 aware, so a character is never split), with the
+// blanks a fixed-width field would pad it with removed.
+std::string maskField(std::string_view piece, std::size_t width) {
     const auto start = piece.find_first_not_of(' ');
     piece = start == std::string_view::npos ? std::string_view() : piece.substr(start);
     std::size_t chars = 0, i = 0;
-    while (i < piece.size() && chars < kMaskWidth) {
+    while (i < piece.size() && chars < width) {
         ++i;
         while (i < piece.size() && (static_cast<unsigned char>(piece[i]) & 0xC0) == 0x80) ++i;
         ++chars;
@@ -31,7 +29,7 @@ std::string maskField(std::string_view piece) {
 
 }  // namespace
 
-void SplitMaskList(std::string_view maskText, MaskList& masks) {
+void SplitMaskList(std::string_view maskText, MaskList& masks, std::size_t maskWidth) {
     // Stage one: line by line; blank lines go, every kept line ends with one comma.
     std::string working;
     std::size_t pos = 0;
@@ -55,14 +53,14 @@ void SplitMaskList(std::string_view maskText, MaskList& masks) {
     for (std::size_t i = 0; i < working.size(); ++i) {
         const char c = working[i];
         if (c == ',') {
-            masks.push_back(maskField(std::string_view(working).substr(pieceStart, i - pieceStart)));
+            masks.push_back(maskField(std::string_view(working).substr(pieceStart, i - pieceStart), maskWidth));
             pieceStart = i + 1;
         } else if (c == '\r' || c == '\n' || c == '\t') {
             pieceStart = i + 1;
         }
     }
     const std::string_view rest = std::string_view(working).substr(pieceStart);
-    if (!isBlank(rest)) masks.push_back(maskField(rest));
+    if (!isBlank(rest)) masks.push_back(maskField(rest, maskWidth));
 }
 
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +11,13 @@ namespace quillet {
 // characters; a blank mask (from two commas in a row) is kept and matches nothing.
 using MaskList = std::vector<std::string>;
 
+// The width of one mask.
+inline constexpr std::size_t MaskWidth = 20;
+
 // Replaces the contents of masks with the single masks of a component's mask text:
 // masks separated by commas or written one per line give the same list.
-void SplitMaskList(std::string_view maskText, MaskList& masks);
+// Each mask is cut to maskWidth characters, as the fixed-width field holds it; callers that
+// check what the user typed pass SIZE_MAX to see the masks whole.
+void SplitMaskList(std::string_view maskText, MaskList& masks, std::size_t maskWidth = MaskWidth);
 
 }  // namespace quillet

@@ -113,7 +113,11 @@ Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, cons
         } else if (isBlank(*request.prefix)) {
             project.PREFIX = PrefixFromName(project.NAME);
         } else {
-            project.PREFIX = NormalizePrefix(*request.prefix);
+            const std::string typed(trimRight(*request.prefix));
+            if (utf8Length(typed) > PrefixWidth)
+                return R::failure("The prefix \"" + typed + "\" has " + std::to_string(utf8Length(typed)) +
+                                  " characters; a prefix has at most " + std::to_string(PrefixWidth) + ".");
+            project.PREFIX = NormalizePrefix(typed);
         }
         auto holder = projects.byPrefix(project.PREFIX);
         if (!holder) return R::failure(holder.error());
@@ -133,6 +137,7 @@ Result<Component> AddComponent(Catalog& catalog, std::int32_t projectSysId, std:
     Component component;
     component.PROSYSID = projectSysId;
     component.PATH = NormalizeFolderPath(path);
+    if (std::string problem = MaskListProblem(maskText, MaskTextWidth); !problem.empty()) return R::failure(problem);
     component.MASK = std::string(maskText);
     NormalizeMaskList(component.MASK, MaskTextWidth);
     if (component.MASK.find_first_not_of(", ") == std::string::npos)

@@ -183,5 +183,36 @@ TEST_F(ProjectRulesTest, ComponentsAreStoredNormalised) {
     EXPECT_EQ(catalog.components().ofProject(project->SYSID)->size(), 1u);
 }
 
+// What the user typed is refused whole, never shortened: a cut mask list would silently
+// leave its last masks' files out of every backup.
+TEST_F(ProjectRulesTest, OverlongPrefixMaskOrMaskListIsRefusedNotCut) {
+    auto longPrefix = add("Docs", std::string("DOCSX"));
+    ASSERT_FALSE(longPrefix);
+    EXPECT_NE(longPrefix.error().find("The prefix \"DOCSX\" has 5 characters; a prefix has at most 4."),
+              std::string::npos)
+        << longPrefix.error();
+    auto project = add("Docs", std::string("DOCS"));
+    ASSERT_TRUE(project) << project.error();
+
+    std::string longList;
+    while (longList.size() < 560) longList += "*.e" + std::to_string(longList.size()) + ", ";
+    longList += "*.kdbx, *.gpg, *.pem, *.key";
+    const struct {
+        std::string masks;
+        const char* why;
+    } refused[] = {
+        {"*.doc, " + std::string(18, 'x') + ".txt", "has 22 characters; a mask may have at most 20."},
+        {longList, "; it may have at most 500."},
+    };
+    for (const auto& c : refused) {
+        auto added = AddComponent(catalog, project->SYSID, dir.path(), c.masks, false, false);
+        ASSERT_FALSE(added) << c.masks;
+        EXPECT_NE(added.error().find(c.why), std::string::npos) << added.error();
+    }
+    EXPECT_TRUE(catalog.components().ofProject(project->SYSID)->empty());
+    // Exactly at the limits is fine.
+    EXPECT_TRUE(AddComponent(catalog, project->SYSID, dir.path(), std::string(16, 'y') + ".txt", false, false));
+}
+
 }  // namespace
 }  // namespace quillet
