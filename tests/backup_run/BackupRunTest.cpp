@@ -82,6 +82,29 @@ TEST(BackupRun, PacksEveryFileIntoArchiveOneWithItsCommentAndShowsTheEnd) {
     EXPECT_EQ(state.backups.list[0].name, "PREF0001.LSP");
 }
 
+TEST(BackupRun, ARunWithFailedFilesKeepsEveryOlderArchiveUntilAGoodRunTrims) {
+    BackupBench b("Thesis", 1);  // keep one archive only
+    for (int i = 0; i < 4; ++i) b.dir.write("src/f" + std::to_string(i) + ".txt", "file " + std::to_string(i));
+    b.component(b.src, "*.txt");
+    b.dir.write("dest/PREF0001.LSP", "the only copy of f2");
+    BackupCommandState state;
+
+    RecordingView failing;
+    failing.onShowFiles = [&](const BackupFileList& files) { std::remove(files[2].FILENAME.c_str()); };
+    b.dialogs.expect("1 older archive kept because files failed");
+    EXPECT_EQ(b.execute(state, failing), ExecuteOutcome::Failed);
+    EXPECT_EQ(b.destFiles(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), "the only copy of f2");
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+
+    b.dir.write("src/f2.txt", "file 2");
+    RecordingView good;
+    EXPECT_EQ(b.execute(state, good), ExecuteOutcome::Succeeded) << b.dialogs.report();
+    EXPECT_EQ(b.destFiles(), (Names{"PREF0001.LSP"}));
+    EXPECT_EQ(test::unzipNames(b.dest + "PREF0001.LSP").size(), 5u);
+    EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
+}
+
 TEST(BackupRun, FailedFilesAreCountedAndTheArchiveStillTakesNumberOne) {
     for (int failing : {2, 1}) {
         SCOPED_TRACE(failing);
