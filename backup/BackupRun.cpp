@@ -302,24 +302,18 @@ void BackupRun::finish() {
                                "||It has been removed; the older backups have not been changed.",
                            "Backup Failed", Icon::Exclamation, buttons::Ok, 1);
     } else {
-        // A run in which files failed deletes no older archive: those may be the only
-        // copies of the files that failed. The next run without failures trims back.
+        RotationRequest request{a_.project.DESTINATIONPATH, a_.project.PREFIX, a_.project.MAXBACKUPS, errorCount_ > 0};
         BackupList none;
-        BackupList& list = a_.backupList ? *a_.backupList : none;
-        const int maxBackups = a_.project.MAXBACKUPS;
-        const std::int64_t surplus =
-            maxBackups > 0 ? static_cast<std::int64_t>(list.size()) + 1 - maxBackups : std::int64_t(0);
-        const bool keepAll = errorCount_ > 0 && surplus > 0;
-        RotationRequest request{a_.project.DESTINATIONPATH, a_.project.PREFIX, keepAll ? 0 : maxBackups};
         const RotationOutcome rotation =
-            RotateArchives(s_.fs, s_.dialogs, request, list, [this](int percent) { view_.setItemProgress(percent); });
+            RotateArchives(s_.fs, s_.dialogs, request, a_.backupList ? *a_.backupList : none,
+                           [this](int percent) { view_.setItemProgress(percent); });
         if (rotation.completed) {
             compressedBytes = rotation.compressedBytes;
             if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
-            if (keepAll)
-                s_.dialogs.message(std::to_string(surplus) + " older archive" + (surplus > 1 ? "s" : "") +
-                                       " kept because files failed",
-                                   backuptext::WindowTitle, Icon::Information, buttons::Ok, 1);
+            if (const std::int64_t kept = rotation.keptOverMaximum; kept > 0)
+                s_.dialogs.message(
+                    std::to_string(kept) + " older archive" + (kept > 1 ? "s" : "") + " kept because files failed",
+                    backuptext::WindowTitle, Icon::Information, buttons::Ok, 1);
         } else {
             // The rename error has been shown; the backup did not become number 0001, so
             // the run has not succeeded, but the checked archive is kept where it is.

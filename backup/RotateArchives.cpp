@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -68,7 +69,10 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
 
     // Surplus archives go first, the oldest at the end of the list. A failed delete is
     // passed over; its file keeps its name and the renames below will not replace it.
-    if (request.maxBackups != 0) {
+    if (request.maxBackups != 0 && request.keepOlder) {
+        outcome.keptOverMaximum =
+            std::max<std::int64_t>(0, static_cast<std::int64_t>(list.size()) + 1 - request.maxBackups);
+    } else if (request.maxBackups != 0) {
         while (static_cast<int>(list.size()) + 1 > request.maxBackups) {
             (void)fs.removeFile(folder + list.back().name);
             list.pop_back();

@@ -28,12 +28,16 @@ struct RotationRequest {
     std::string destination;  // the project's destination folder
     std::string prefix;       // the project's prefix
     int maxBackups = 0;       // 0 keeps every archive
+    // Files of this run failed: no older archive is deleted, since one may hold the only
+    // copy of a failed file. The next run without failures trims back to the maximum.
+    bool keepOlder = false;
 };
 
 struct RotationOutcome {
     bool completed = false;            // false: a rename failed and was reported
     std::string finalPath;             // the new archive 0001 when completed
     std::int64_t compressedBytes = 0;  // its size when completed
+    std::int64_t keptOverMaximum = 0;  // older archives kept past the maximum (keepOlder)
 };
 
 // Gives the finished temporary archive the number 0001: deletes the archives beyond the
