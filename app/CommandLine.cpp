@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "backup/BackupFileList.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "app/CheckProjectPath.h"
-#include "backup/BackupFileList.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Text.h"
 #include "platform/Wildcard.h"
 
 namespace quillet {

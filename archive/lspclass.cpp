@@ -9,6 +9,7 @@
 #include "platform/DateCodes.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 
@@ -16,30 +17,6 @@ namespace {
 
 constexpr const char* Section = "Compression_Method";
 constexpr const char* DefaultSettingsFile = "LSPprefs.ini";
-
-std::string trimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
-// The first n characters of UTF-8 text (a character is never cut in half).
-std::string firstCharacters(const std::string& text, std::size_t n) {
-    std::size_t count = 0, i = 0;
-    for (; i < text.size(); ++i) {
-        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-            if (count == n) break;
-            ++count;
-        }
-    }
-    return text.substr(0, i);
-}
 
 std::string fixedText(const char* field, std::size_t width) {
     return std::string(field, strnlen(field, width));
@@ -82,8 +59,7 @@ std::string lspclass::settingsPath() const {
 
 void lspclass::Init(const std::string& iniFileName) {
     LSPQ.clear();
-    std::string name = trimRight(iniFileName);
-    INIFILENAME = name.empty() ? std::string(DefaultSettingsFile) : name;
+    INIFILENAME = iniFileName.empty() ? std::string(DefaultSettingsFile) : iniFileName;
     LoadPreferences();
     S_COUNT_FILES = 0;
     S_UNCOMPRESSED_SIZE = 0;
@@ -122,7 +98,7 @@ static const Setting kSettingsAfterTemp[] = {
 void lspclass::LoadPreferences() {
     const IniFile ini(settingsPath());
     for (const Setting& s : kSettingsBeforeTemp) this->*s.field = readByte(ini, s.key, s.defaultValue);
-    TEMP_PATH = trimRight(ini.read(Section, "Temp_Path", ""));
+    TEMP_PATH = ini.read(Section, "Temp_Path", "");  // settings values come trimmed
     for (const Setting& s : kSettingsAfterTemp) this->*s.field = readByte(ini, s.key, s.defaultValue);
     // An empty temporary folder means the platform's; the next save writes it down.
     if (TEMP_PATH.empty()) TEMP_PATH = tempFolder();
@@ -221,7 +197,7 @@ double lspclass::Ratio(std::int64_t packed, std::int64_t unpacked) {
 }
 
 std::string lspclass::archiveArgument() const {
-    return trimRight(ARCHIVE_NAME);
+    return ARCHIVE_NAME;
 }
 
 LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
@@ -265,16 +241,17 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.crc32));
     e.CRC32 = crc;
-    e.FILENAME = trimRight(fixedText(item.name, sizeof item.name));
-    e.ITEM_PATH_NAME = trimRight(fixedText(item.path, sizeof item.path));
+    // Names and paths exactly as stored: a blank at either end is part of the name.
+    e.FILENAME = fixedText(item.name, sizeof item.name);
+    e.ITEM_PATH_NAME = fixedText(item.path, sizeof item.path);
     e.MARK = 0;
 
     const std::size_t dot = e.FILENAME.rfind('.');
     if (dot != std::string::npos && dot + 1 < e.FILENAME.size()) {
-        e.EXTENSION = firstCharacters(upper(e.FILENAME.substr(dot + 1)), 3);
+        e.EXTENSION = utf8CutChars(upperCased(std::string_view(e.FILENAME).substr(dot + 1)), 3);
     }
-    e.SORTNAME = upper(e.FILENAME);
-    e.SORT_PATH_NAME = upper(e.ITEM_PATH_NAME);
+    e.SORTNAME = upperCased(e.FILENAME);
+    e.SORT_PATH_NAME = upperCased(e.ITEM_PATH_NAME);
     return e;
 }
 
@@ -375,8 +352,8 @@ bool lspclass::readEntry(std::size_t index) {
         queueError();
         return false;
     }
-    ITEM_NAME = trimRight(LSPQ[index].FILENAME);
-    PATH_INFO = trimRight(LSPQ[index].ITEM_PATH_NAME);
+    ITEM_NAME = LSPQ[index].FILENAME;
+    PATH_INFO = LSPQ[index].ITEM_PATH_NAME;
     return true;
 }
 
@@ -419,6 +396,7 @@ std::uint8_t lspclass::Test(std::size_t index) {
 std::int16_t lspclass::Extract(std::size_t index) {
     if (!readEntry(index)) return 1;
     SetUnpackFlags();
+    // A blank field means no folder was chosen; a chosen one goes to the library as it is.
     if (trimRight(UNPACK_DIRECTORY).empty()) return LSP_CANCELLED;
     const std::string archive = archiveArgument();
     std::int16_t status;

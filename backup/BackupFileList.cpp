@@ -2,14 +2,9 @@
 
 #include <algorithm>
 
-namespace quillet {
+#include "platform/Utf8Text.h"
 
-std::string upperCased(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
+namespace quillet {
 
 void sortBySortName(BackupFileList& list) {
     std::sort(list.begin(), list.end(), [](const BackupFileEntry& a, const BackupFileEntry& b) {

@@ -24,9 +24,6 @@ using BackupFileList = std::vector<BackupFileEntry>;
 // The FILENAME of the single entry left after a folder could not be entered.
 inline constexpr std::string_view PathNotFoundEntry = "<ERROR! Path Not Found>";
 
-// ASCII letters upper-cased, every other byte as it is (UTF-8 stays valid).
-std::string upperCased(std::string_view text);
-
 // Sorts by SORTNAME; paths that differ only in letter case keep FILENAME order, so the
 // order never depends on the order of finding.
 void sortBySortName(BackupFileList& list);

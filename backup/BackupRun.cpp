@@ -11,15 +11,11 @@
 #include "framework/Settings.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 
 namespace {
-
-std::string trimRight(std::string text) {
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
-    return text;
-}
 
 extern "C" {
 static void onProgress(void* context, int percent) {
@@ -134,7 +130,7 @@ void BackupRun::open() {
             view_.hideFolderLine();
             view_.showFiles(files_);
             view_.setTotals(totalFiles_, totalBytes_);
-            view_.setCaption("Back up " + trimRight(a_.project.NAME) + "  (" + speed_.name + ")");
+            view_.setCaption("Back up " + std::string(trimRight(a_.project.NAME)) + "  (" + speed_.name + ")");
         }
     }
 

@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "framework/Dialogs.h"
-#include "framework/records/Utf8Text.h"
-#include "platform/AtomicWrite.h"
+#include "platform/Folders.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

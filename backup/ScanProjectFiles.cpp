@@ -8,6 +8,7 @@
 #include "framework/Dialogs.h"
 #include "framework/RunHost.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Text.h"
 #include "platform/Wildcard.h"
 
 namespace quillet {
@@ -15,12 +16,6 @@ namespace quillet {
 namespace {
 
 constexpr std::uint8_t kNotOrdinary = attrib::Hidden | attrib::System | attrib::Directory;
-
-std::string withoutTrailingBlanks(std::string text) {
-    const auto end = text.find_last_not_of(' ');
-    text.erase(end == std::string::npos ? 0 : end + 1);
-    return text;
-}
 
 std::string joined(const std::string& folder, const std::string& name) {
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + '/' + name;
@@ -87,7 +82,8 @@ std::optional<std::vector<Subfolder>> walkBelow(ScanServices& s, const std::stri
     const std::string remembered = s.fs.currentFolder();
     std::vector<Subfolder> subfolders;
 
-    std::string root = withoutTrailingBlanks(folder);
+    // The folder as given: the records keep it trimmed, and a path is never trimmed again.
+    std::string root = folder;
     if (root.empty() || root.back() != '/') root += '/';
     if (Status entered = s.fs.setCurrentFolder(root); !entered) {
         s.dialogs.message("The Path: " + root + " not found!", "Path not found!", Icon::Exclamation, buttons::Ok);

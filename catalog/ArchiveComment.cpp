@@ -3,17 +3,17 @@
 #include <fstream>
 
 #include "catalog/ArchiveCommentRecord.h"
-#include "framework/records/Utf8Text.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 
 namespace {
 
 std::string folderWithSlash(const std::string& folder) {
-    std::string f(trimRight(folder));
+    std::string f = folder;
     if (f.empty() || f.back() != '/') f += '/';
     return f;
 }
@@ -57,7 +57,7 @@ std::string ReadArchiveComment(lspclass& archive, const std::string& programFold
     // A copy left from another archive must never pass for this one's comment.
     files.removeFile(path);
 
-    const std::string archivePath(trimRight(archive.ARCHIVE_NAME));
+    const std::string& archivePath = archive.ARCHIVE_NAME;
     std::int16_t status;
     {
         WaitCursor wait(archive.dialogs());

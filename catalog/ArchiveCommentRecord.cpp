@@ -4,8 +4,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "framework/records/Utf8Text.h"
 #include "platform/AtomicWrite.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

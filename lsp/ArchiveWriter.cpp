@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include <memory>
 
 #include "lsp/EntryData.h"
+#include "platform/DateCodes.h"
+#include "platform/Utf8Text.h"
 
 namespace lsp {
 
@@ -45,18 +48,11 @@ z_stream* deflater(int level) {
     return z.get();
 }
 
+// Names that are UTF-8 and not plain ASCII get the UTF-8 flag; any other name is stored
+// as the bytes it is.
 bool validUtf8NonAscii(const std::string& s) {
-    bool wide = false;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
-        wide = wide || n > 1;
-        i += n;
-    }
-    return wide;
+    return quillet::isValidUtf8(s) &&
+           std::any_of(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
 }
 
 // The process's file-creation mask, read without changing it (umask() would, for a
@@ -250,7 +246,8 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& re
     e.itemPath = request.itemPath;
     e.madeBy = kMadeByUnix;
     e.flags = validUtf8NonAscii(request.zipName) ? kFlagUtf8 : 0;
-    dosDateTime(source.st.st_mtim.tv_sec, e.dosDate, e.dosTime);
+    e.dosDate = quillet::dosDateOf(source.st.st_mtim.tv_sec);
+    e.dosTime = quillet::dosTimeOf(source.st.st_mtim.tv_sec);
     e.externalAttr = (static_cast<std::uint32_t>(source.st.st_mode & 0xffff) << 16) | request.dosAttributes;
     e.localOffset = offset();
     e.mtimeSeconds = source.st.st_mtim.tv_sec;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "lsp/EntryData.h"
+#include "platform/DateCodes.h"
+#include "platform/Folders.h"
 
 namespace lsp {
 
@@ -46,18 +48,6 @@ std::vector<std::string> splitPath(const std::string& path) {
         start = slash + 1;
     }
     return parts;
-}
-
-bool makeFolders(const std::string& path) {
-    // A relative destination stays relative: its first folder is not put below the root.
-    const bool relative = path.empty() || path.front() != '/';
-    std::string sofar;
-    for (const auto& part : splitPath(path)) {
-        if (!(relative && sofar.empty())) sofar += '/';
-        sofar += part;
-        if (::mkdir(sofar.c_str(), 0777) != 0 && errno != EEXIST) return false;
-    }
-    return true;
 }
 
 // A link stays inside the destination when, read from the link's own folder (depth
@@ -105,7 +95,7 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
 
     Fd dir(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.fd < 0 && errno == ENOENT && options.createFolders) {
-        if (!makeFolders(destination)) return LSP_E_CREATE_FOLDER;
+        if (quillet::makeFolders(destination) != 0) return LSP_E_CREATE_FOLDER;
         dir = Fd(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     if (dir.fd < 0) return LSP_E_CREATE_OUTPUT;
@@ -138,7 +128,11 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
     }
 
     timespec times[2];
-    times[1].tv_sec = e.hasTime ? static_cast<time_t>(e.mtimeSeconds) : fromDos(e.dosDate, e.dosTime);
+    // Without an exact time, the DOS words; 1 January 1980 when they are damaged.
+    const std::time_t dosTime = quillet::toTimeTFromDos(e.dosDate, e.dosTime);
+    times[1].tv_sec = e.hasTime      ? static_cast<time_t>(e.mtimeSeconds)
+                      : dosTime >= 0 ? dosTime
+                                     : quillet::toTimeTFromDos((1 << 5) | 1, 0);
     times[1].tv_nsec = e.hasTime ? static_cast<long>(e.mtimeNanos) : 0;
     times[0] = times[1];
 

@@ -12,10 +12,13 @@
 #include "lsp/Shared.h"
 #include "lsp/ZipDirectory.h"
 #include "lsp/lsp.h"
+#include "platform/Folders.h"
 
 namespace {
 
 using namespace lsp;
+using quillet::makeFolders;
+using quillet::syncFolder;
 
 // An archive being written: the temporary file that will take the archive's place.
 struct Session {
@@ -36,34 +39,6 @@ std::string folderOf(const std::string& absolute) {
 
 std::string nameOf(const std::string& absolute) {
     return absolute.substr(absolute.rfind('/') + 1);
-}
-
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Creates the missing folders of path. Each new folder is synced into its parent, or a
-// power loss could take the folder, and the archive in it, away again.
-bool makeFolders(const std::string& path) {
-    std::string sofar;
-    std::size_t start = 1;
-    while (start <= path.size()) {
-        const std::size_t slash = path.find('/', start);
-        sofar = path.substr(0, slash);
-        if (!sofar.empty()) {
-            if (::mkdir(sofar.c_str(), 0777) == 0)
-                syncFolder(folderOf(sofar));
-            else if (errno != EEXIST)
-                return false;
-        }
-        if (slash == std::string::npos) break;
-        start = slash + 1;
-    }
-    return true;
 }
 
 // Copies a finished temporary archive that lives on another file system next to the
@@ -158,7 +133,9 @@ std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive
     s->archive = archive;
     const bool useTemp = (flags & LSP_PF_TEMP_FOLDER) && tempFolder && *tempFolder;
     const std::string folder = useTemp ? absolutePath(tempFolder) : folderOf(archive);
-    if (!existing && !makeFolders(folderOf(archive))) return LSP_E_CREATE_TEMP;
+    // New folders are synced into their parents, or a power loss could take the folder,
+    // and the archive in it, away again.
+    if (!existing && makeFolders(folderOf(archive)) != 0) return LSP_E_CREATE_TEMP;
     if (const auto st = s->writer.create(folder, nameOf(archive)); st != LSP_OK) return st;
     if (!existing) return LSP_OK;
     s->existed = true;

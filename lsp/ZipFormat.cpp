@@ -102,39 +102,6 @@ std::string withoutExtra(std::string_view extra, std::uint16_t id) {
     return out;
 }
 
-void dosDateTime(std::time_t t, std::uint16_t& dosDate, std::uint16_t& dosTime) {
-    std::tm tm{};
-    if (!localtime_r(&t, &tm) || tm.tm_year < 80) {
-        dosDate = (1 << 5) | 1;  // 1 January 1980
-        dosTime = 0;
-        return;
-    }
-    if (tm.tm_year > 207) {
-        dosDate = static_cast<std::uint16_t>((127 << 9) | (12 << 5) | 31);
-        dosTime = static_cast<std::uint16_t>((23 << 11) | (59 << 5) | 29);
-        return;
-    }
-    dosDate = static_cast<std::uint16_t>(((tm.tm_year - 80) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
-    dosTime = static_cast<std::uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
-}
-
-std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime) {
-    std::tm tm{};
-    tm.tm_year = 80 + (dosDate >> 9);
-    tm.tm_mon = ((dosDate >> 5) & 15) - 1;
-    tm.tm_mday = dosDate & 31;
-    tm.tm_hour = dosTime >> 11;
-    tm.tm_min = (dosTime >> 5) & 63;
-    tm.tm_sec = (dosTime & 31) * 2;
-    if (tm.tm_mon < 0 || tm.tm_mon > 11 || tm.tm_mday < 1 || tm.tm_hour > 23 || tm.tm_min > 59) {
-        tm = std::tm{};
-        tm.tm_year = 80;
-        tm.tm_mday = 1;
-    }
-    tm.tm_isdst = -1;
-    return std::mktime(&tm);
-}
-
 bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     auto p = static_cast<char*>(buffer);
     while (size > 0) {

@@ -131,11 +131,6 @@ std::string ownExtra(std::uint8_t method, std::uint8_t engine, std::uint8_t flag
 // Removes the fields with the given id from an extra block (malformed tails are dropped).
 std::string withoutExtra(std::string_view extra, std::uint16_t id);
 
-// MS-DOS date and time words of a moment, local time, clamped to 1980-2107.
-void dosDateTime(std::time_t t, std::uint16_t& dosDate, std::uint16_t& dosTime);
-// The moment of MS-DOS words (local time); 1980-01-01 for invalid words.
-std::time_t fromDos(std::uint16_t dosDate, std::uint16_t dosTime);
-
 // Reads exactly size bytes at offset, retrying interrupted and short reads; false at
 // the end of the file or on an error (errno tells which).
 bool readAt(int fd, void* buffer, std::size_t size, std::uint64_t offset);

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "backup/SplitMaskList.h"
-#include "framework/records/Utf8Text.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

@@ -4,11 +4,10 @@
 #include <memory>
 #include <random>
 
-#include "backup/BackupFileList.h"
 #include "catalog/Catalog.h"
-#include "framework/records/Utf8Text.h"
 #include "maintenance/NormalizeMaskList.h"
 #include "platform/FileSystem.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/Folders.h"
+
 namespace quillet {
 
 std::string systemErrorText(const std::string& what, const std::string& path, int err) {
@@ -30,20 +32,6 @@ std::string folderOf(const std::string& path) {
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
-}
-
-int makeFolders(const std::string& folder) {
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    // Create each level in turn; a level that exists already is fine.
-    for (std::size_t pos = 1;; ++pos) {
-        pos = folder.find('/', pos);
-        const std::string level = folder.substr(0, pos);
-        if (!level.empty() && ::mkdir(level.c_str(), 0777) != 0 && errno != EEXIST) return errno;
-        if (pos == std::string::npos) break;
-    }
-    if (::stat(folder.c_str(), &st) != 0) return errno;
-    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 Status writeFileAtomically(const std::string& requested, std::string_view content) {
@@ -99,14 +87,6 @@ Status writeFileAtomically(const std::string& requested, std::string_view conten
     // is already in place, so a failure here is not reported.
     syncFolder(folderOf(path));
     return {};
-}
-
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace quillet

@@ -17,14 +17,6 @@ Status writeFileAtomically(const std::string& path, std::string_view content);
 // moment, for a file that is renamed into place when complete.
 std::string temporaryNameFor(const std::string& path);
 
-// Creates a folder and its missing parents; 0 on success, else the errno of the level
-// that failed.
-int makeFolders(const std::string& folder);
-
-// Flushes a folder's entries (new, renamed or deleted names) to disk, so they survive a
-// power loss. Best effort: a folder that cannot be opened or synced is passed over.
-void syncFolder(const std::string& folder);
-
 // "<what>: <strerror(err)>: <path>" — the one shape of every platform error message.
 std::string systemErrorText(const std::string& what, const std::string& path, int err);
 

@@ -15,6 +15,7 @@
 
 #include "platform/AtomicWrite.h"
 #include "platform/DateCodes.h"
+#include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "platform/Wildcard.h"
 

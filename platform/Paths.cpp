@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "platform/AtomicWrite.h"
+#include "platform/Folders.h"
 
 #ifndef QUILLET_DATA_DIR
 #define QUILLET_DATA_DIR "/usr/share/quillet"

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <set>
 
-#include "platform/AtomicWrite.h"
+#include "platform/Folders.h"
 
 namespace quillet {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "framework/records/Utf8Text.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 

@@ -12,6 +12,7 @@
 #include "ScanTestSupport.h"
 #include "catalog/Catalog.h"
 #include "platform/Paths.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 namespace {

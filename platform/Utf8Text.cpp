@@ -1,4 +1,4 @@
-#include "framework/records/Utf8Text.h"
+#include "platform/Utf8Text.h"
 
 #include <cstdint>
 
@@ -94,6 +94,13 @@ std::string_view trimRight(std::string_view text) {
     std::size_t end = text.size();
     while (end > 0 && text[end - 1] == ' ') --end;
     return text.substr(0, end);
+}
+
+std::string upperCased(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
 }
 
 }  // namespace quillet

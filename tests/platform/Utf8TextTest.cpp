@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "framework/records/Utf8Text.h"
+#include "platform/Utf8Text.h"
 
 namespace quillet {
 namespace {
