@@ -15,7 +15,7 @@ namespace quillet {
 
 namespace {
 
-constexpr std::uint8_t kNotOrdinary = attrib::Hidden | attrib::System | attrib::Directory;
+constexpr std::uint8_t kNotOrdinary = attrib::System | attrib::Directory;
 
 std::string joined(const std::string& folder, const std::string& name) {
     return !folder.empty() && folder.back() == '/' ? folder + name : folder + '/' + name;
@@ -178,7 +178,7 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
                 selection.remove(folder + e.name);
         };
         for (const std::string& mask : masks) {
-            // Ordinary files only: hidden and system files and folders are never selected.
+            // Ordinary files only (dot-files among them): system entries and folders are never selected.
             if (dir.files) {
                 // The same entries a listing of this mask would give, taken from the walk's
                 // listing where they stand (no copy per mask).

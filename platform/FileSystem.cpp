@@ -23,7 +23,7 @@ namespace quillet {
 
 namespace {
 
-constexpr std::uint8_t kFilteredBits = attrib::Hidden | attrib::System | attrib::Directory;
+constexpr std::uint8_t kFilteredBits = attrib::System | attrib::Directory;
 
 std::string parentOf(const std::string& absolute) {
     const auto slash = absolute.rfind('/');
@@ -43,14 +43,15 @@ void stampTimes(const struct stat& st, DirEntry& e) {
 
 // Fills the attributes, times and size of one entry from the file system. dtype is the
 // readdir type (DT_UNKNOWN when not known). False when the entry is gone.
-bool describe(int dirFd, const char* path, const std::string& name, unsigned char dtype, DirEntry& e) {
+bool describe(int dirFd, const char* path, unsigned char dtype, DirEntry& e) {
     struct stat st {};
     bool link = dtype == DT_LNK;
     if (dtype == DT_UNKNOWN) {
         if (::fstatat(dirFd, path, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
         link = S_ISLNK(st.st_mode);
     }
-    e.attrib = name.size() > 0 && name[0] == '.' ? attrib::Hidden : 0;
+    // No hidden bit: Linux has none, and ".gitignore" or ".env" is an ordinary file.
+    e.attrib = 0;
     if (link) {
         struct stat target {};
         if (::fstatat(dirFd, path, &target, 0) == 0 && S_ISREG(target.st_mode)) {
@@ -222,12 +223,11 @@ Result<std::vector<DirEntry>> FileSystem::list(const std::string& folder, const 
         const char* n = d->d_name;
         if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
         // Cheap refusals first, so a plain file listing costs one stat per listed file.
-        if (plainOnly && (n[0] == '.' || (d->d_type != DT_UNKNOWN && d->d_type != DT_REG && d->d_type != DT_LNK)))
-            continue;
+        if (plainOnly && d->d_type != DT_UNKNOWN && d->d_type != DT_REG && d->d_type != DT_LNK) continue;
         if (!everything && !matchesMask(n, mask)) continue;
         DirEntry e;
         e.name = n;
-        if (!describe(fd, n, e.name, d->d_type, e)) continue;  // vanished meanwhile
+        if (!describe(fd, n, d->d_type, e)) continue;  // vanished meanwhile
         if (!passesFilter(e.attrib, wanted)) continue;
         e.shortName = e.name;
         entries.push_back(std::move(e));
@@ -248,7 +248,7 @@ Result<DirEntry> FileSystem::entry(const std::string& path) const {
     const std::string full = absolutePath(path);
     DirEntry e;
     e.name = baseNameOf(full);
-    if (!describe(AT_FDCWD, full.c_str(), e.name, DT_UNKNOWN, e))
+    if (!describe(AT_FDCWD, full.c_str(), DT_UNKNOWN, e))
         return Result<DirEntry>::failure(systemErrorText("Cannot read the file", full, errno));
     e.shortName = e.name;
     return e;

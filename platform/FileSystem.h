@@ -12,7 +12,7 @@ namespace quillet {
 // Attribute bits of a listed entry, with their classic values.
 namespace attrib {
 constexpr std::uint8_t ReadOnly = 0x01;   // the owner has no write permission
-constexpr std::uint8_t Hidden = 0x02;     // the name begins with '.'
+constexpr std::uint8_t Hidden = 0x02;     // never set: Linux has no hidden attribute (dot-names are ordinary)
 constexpr std::uint8_t System = 0x04;     // neither a regular file nor a folder, or a link to a folder
 constexpr std::uint8_t Directory = 0x10;  // a folder (never a link to one)
 constexpr std::uint8_t Archive = 0x20;    // a regular file
@@ -57,9 +57,10 @@ public:
     std::string absolutePath(const std::string& path) const;
 
     // Entries of a folder whose names match the mask (Wildcard.h), in the order the file
-    // system gives them, without "." and "..". Normal entries are always listed; an
-    // entry with the hidden, system or directory bit only when `wanted` shares one of
-    // those bits with it (the classic find-first filter). A blank mask lists nothing.
+    // system gives them, without "." and "..". Normal entries (names beginning with "."
+    // among them) are always listed; an entry with the system or directory bit only when
+    // `wanted` shares one of those bits with it (the classic find-first filter). A blank
+    // mask lists nothing.
     Result<std::vector<DirEntry>> list(const std::string& folder, const std::string& mask, std::uint8_t wanted) const;
     // The same with folder and mask in one pattern ("/backups/ABCD????.LSP"; a bare
     // mask lists the current folder).

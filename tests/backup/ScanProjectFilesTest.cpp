@@ -143,7 +143,7 @@ TEST(ScanProjectFiles, ProjectWithoutIncludeComponentsSelectsNothing) {
     EXPECT_TRUE(r.list.empty());
 }
 
-TEST(ScanProjectFiles, HiddenAndSystemEntriesAreNeverSelected) {
+TEST(ScanProjectFiles, SystemEntriesAreNeverSelectedAndDotFilesAreOrdinaryFiles) {
     ScanBench b;
     b.dir.write("d/plain.txt", "p");
     b.dir.write("d/.hidden.txt", "h");
@@ -165,8 +165,9 @@ TEST(ScanProjectFiles, HiddenAndSystemEntriesAreNeverSelected) {
     const Scan r = scan(b, {ScanBench::component(b.dir.file("d"), "*.*, .*, *", true)});
     ::close(sock);
     ASSERT_EQ(r.outcome, ScanOutcome::Completed);
-    // A link to a file stands for the file; a visible file inside a hidden folder is listed.
-    EXPECT_EQ(b.names(r.list), (Names{"/d/.cache/inside.txt", "/d/plain.txt", "/d/tofile.txt"}));
+    // A link to a file stands for the file; names beginning with "." are files and folders
+    // like any other (Linux has no hidden attribute).
+    EXPECT_EQ(b.names(r.list), (Names{"/d/.cache/inside.txt", "/d/.hidden.txt", "/d/plain.txt", "/d/tofile.txt"}));
 }
 
 TEST(ScanProjectFiles, RootFolderGivesSingleSeparators) {
