@@ -93,8 +93,8 @@ TEST_F(Listing, FilterListsSpecialEntriesOnlyWhenAsked) {
     EXPECT_EQ(names(fs_.list(dir_.path(), "*", attrib::Hidden)),
               (std::vector<std::string>{".hidden", "link.txt", "locked.doc", "plain.txt"}));
     EXPECT_EQ(names(fs_.list(dir_.path(), "*", attrib::System)),
-              (std::vector<std::string>{".hidden", "broken", "folderlink", "link.txt", "locked.doc", "pipe", "plain.txt",
-                                        "sock"}));
+              (std::vector<std::string>{".hidden", "broken", "folderlink", "link.txt", "locked.doc", "pipe",
+                                        "plain.txt", "sock"}));
     EXPECT_EQ(names(fs_.list(dir_.path() + "/*.TXT", 0)), (std::vector<std::string>{"link.txt", "plain.txt"}));
     EXPECT_EQ(names(fs_.list(dir_.path(), "", 0)), std::vector<std::string>{});
 }
