@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "lsp/lsp.h"
 #include "platform/DateCodes.h"
@@ -200,7 +201,7 @@ std::string lspclass::archiveArgument() const {
     return ARCHIVE_NAME;
 }
 
-LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
+LSPQEntry lspclass::EntryFromItem(const void* itemRecord, const void* itemText) {
     LSP_ITEM item;
     std::memcpy(&item, itemRecord, sizeof item);
     LSPQEntry e;
@@ -242,8 +243,14 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
     std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(item.crc32));
     e.CRC32 = crc;
     // Names and paths exactly as stored: a blank at either end is part of the name.
-    e.FILENAME = fixedText(item.name, sizeof item.name);
-    e.ITEM_PATH_NAME = fixedText(item.path, sizeof item.path);
+    if (itemText) {
+        const auto* text = static_cast<const LSP_ITEM_TEXT*>(itemText);
+        e.FILENAME.assign(text->name, strnlen(text->name, sizeof text->name));
+        e.ITEM_PATH_NAME.assign(text->path, strnlen(text->path, sizeof text->path));
+    } else {
+        e.FILENAME = fixedText(item.name, sizeof item.name);
+        e.ITEM_PATH_NAME = fixedText(item.path, sizeof item.path);
+    }
     e.MARK = 0;
 
     const std::size_t dot = e.FILENAME.rfind('.');
@@ -255,11 +262,11 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord) {
     return e;
 }
 
-void lspclass::addEntry(const void* itemRecord) {
-    const auto* item = static_cast<const LSP_ITEM*>(itemRecord);
+void lspclass::addEntry(const void* itemRecord, const void* itemText) {
+    const auto* text = static_cast<const LSP_ITEM_TEXT*>(itemText);
     // The comment item belongs to the archive, not to the user's files.
-    if (std::strncmp(item->name, ArchiveCommentItemName, sizeof item->name) == 0) return;
-    LSPQEntry e = EntryFromItem(itemRecord);
+    if (std::strncmp(text->name, ArchiveCommentItemName, sizeof text->name) == 0) return;
+    LSPQEntry e = EntryFromItem(itemRecord, itemText);
     ++S_COUNT_FILES;
     S_UNCOMPRESSED_SIZE += e.UNCOMPRESSED_SIZE;
     S_COMPRESSED_SIZE += e.COMPRESSED_SIZE;
@@ -280,15 +287,18 @@ void lspclass::ReadDirectory() {
         WaitCursor wait(dialogs_);
         LSPQ.clear();
         std::int16_t status = LSP_OK;
+        // Names and paths of any length come beside the fixed record.
+        auto text = std::make_unique<LSP_ITEM_TEXT>();
         while (status == LSP_OK) {
             LSP_ITEM item{};
-            status = LSP_GETNEXTITEM(buffer1, buffer2, archive.c_str(), &item);
+            text->name[0] = text->path[0] = '\0';
+            status = LSP_GETNEXTITEMEX(buffer1, buffer2, archive.c_str(), &item, text.get());
             const bool buffersEmpty = buffer1[0] == '\0' && buffer2[0] == '\0';
             if (status == LSP_OK) {
-                if (buffersEmpty) addEntry(&item);
+                if (buffersEmpty) addEntry(&item, text.get());
             } else if (status == LSP_END_OF_LIST) {
                 // A last item handed over together with the end notice.
-                if (!buffersEmpty && item.name[0] != '\0') addEntry(&item);
+                if (!buffersEmpty && text->name[0] != '\0') addEntry(&item, text.get());
             } else {
                 dialogs_.beep();
                 // The record's name and path stand for its bytes: the rest is binary.

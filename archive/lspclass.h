@@ -10,7 +10,8 @@
 namespace quillet {
 
 // One entry of the item list LSPQ: an item of the listed archive with what the lists
-// show of it. Texts are kept trimmed; EXTENSION is cut to 3 characters.
+// show of it. Names and paths are kept whole and exactly as stored (never trimmed, of any
+// length); EXTENSION is cut to 3 characters.
 struct LSPQEntry {
     std::string FILENAME;
     std::string SORTNAME;                  // FILENAME upper-cased
@@ -127,7 +128,8 @@ public:
     // -70.00, 110 of 100 gives 0.10 (no factor 100 when the item grew), 0 of 0 gives 0.
     static double Ratio(std::int64_t packed, std::int64_t unpacked);
     // Builds the list entry of one item record (lsp/lsp.h LSP_ITEM); no totals touched.
-    static LSPQEntry EntryFromItem(const void* itemRecord);
+    // With itemText (LSP_ITEM_TEXT) the name and path are taken from it, whole.
+    static LSPQEntry EntryFromItem(const void* itemRecord, const void* itemText = nullptr);
 
     // The settings file in use (INIFILENAME resolved against the configuration folder).
     std::string settingsPath() const;
@@ -137,7 +139,7 @@ private:
     bool readEntry(std::size_t index);
     std::string archiveArgument() const;
     void queueError();
-    void addEntry(const void* itemRecord);
+    void addEntry(const void* itemRecord, const void* itemText);
 
     Dialogs& dialogs_;
     std::string configFolder_;

@@ -1,6 +1,7 @@
 #include "backup/BackupRun.h"
 
 #include <cmath>
+#include <memory>
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
@@ -249,11 +250,12 @@ bool BackupRun::completeAndCheck(std::string& why) {
     // shows up here as an archive that cannot be opened.
     char buffer1[256] = "", buffer2[256] = "";
     LSP_ITEM item{};
+    auto text = std::make_unique<LSP_ITEM_TEXT>();  // items with long paths are counted too
     std::int64_t items = 0;
     bool comment = false;
     std::int16_t status;
-    while ((status = LSP_GETNEXTITEM(buffer1, buffer2, a_.archivePath.c_str(), &item)) == LSP_OK) {
-        if (std::string(item.name) == ArchiveCommentItemName && item.path[0] == '\0')
+    while ((status = LSP_GETNEXTITEMEX(buffer1, buffer2, a_.archivePath.c_str(), &item, text.get())) == LSP_OK) {
+        if (std::string(text->name) == ArchiveCommentItemName && text->path[0] == '\0')
             comment = true;
         else
             ++items;

@@ -199,7 +199,8 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     const std::string filePath = absolutePath(file);
     const std::string name = nameOf(filePath);
     const std::string itemPath = itemPathFor(folderOf(filePath), flags);
-    if (name.empty() || name.size() > kMaxItemText || itemPath.size() > kMaxItemText) return LSP_E_BAD_COMMAND;
+    // A name over 255 bytes cannot exist here; a longer path travels beside the record.
+    if (name.empty() || name.size() > kMaxItemText || itemPath.size() > LSP_TEXT_MAX) return LSP_E_BAD_COMMAND;
 
     // The file itself: a regular file, or with the system flag a link as a link.
     PackSource source;

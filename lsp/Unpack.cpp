@@ -51,8 +51,64 @@ void fillItem(const ZipEntry& e, LSP_ITEM& item) {
     item.unpackedSize = static_cast<std::uint32_t>(e.unpackedSize);
     item.packedSizeHigh = static_cast<std::uint32_t>(e.packedSize >> 32);
     item.unpackedSizeHigh = static_cast<std::uint32_t>(e.unpackedSize >> 32);
-    std::memcpy(item.name, e.itemName.data(), e.itemName.size());
-    std::memcpy(item.path, e.itemPath.data(), e.itemPath.size());
+    if (e.tooLong) {
+        item.reserved[0] = LSP_ITEM_LONG_TEXT;  // the full values are in the item text only
+    } else {
+        std::memcpy(item.name, e.itemName.data(), e.itemName.size());
+        std::memcpy(item.path, e.itemPath.data(), e.itemPath.size());
+    }
+}
+
+void fillText(const ZipEntry& e, LSP_ITEM_TEXT& text) {
+    text.nameLength = static_cast<std::uint16_t>(e.itemName.size());
+    text.pathLength = static_cast<std::uint16_t>(e.itemPath.size());
+    std::memcpy(text.name, e.itemName.data(), e.itemName.size());
+    text.name[e.itemName.size()] = '\0';
+    std::memcpy(text.path, e.itemPath.data(), e.itemPath.size());
+    text.path[e.itemPath.size()] = '\0';
+}
+
+// One step of a listing; text null for the fixed record alone.
+int16_t nextItem(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item, LSP_ITEM_TEXT* text) {
+    if (!archive || !*archive || !item) {
+        fillBuffer(buffer1, "No archive or no item record given");
+        return LSP_E_BAD_COMMAND;
+    }
+    Listing& l = listing();
+    const std::string path = absolutePath(archive);
+    if (!l.open || l.archive != path) {
+        l = Listing{};
+        if (const auto s = completeBatch(&path); s != LSP_OK) {
+            fillBuffer(buffer1, "The archive could not be completed");
+            return s;
+        }
+        std::int16_t status = LSP_OK;
+        std::string why;
+        l.open = openArchive(path, status, why);
+        if (!l.open) {
+            fillBuffer(buffer1, why);
+            return status;
+        }
+        l.archive = path;
+    }
+    const auto& entries = l.open->directory.entries;
+    while (l.next < entries.size() && entries[l.next].isFolder) ++l.next;
+    if (l.next >= entries.size()) {
+        l = Listing{};  // the next call lists again from the start
+        return LSP_END_OF_LIST;
+    }
+    const ZipEntry& e = entries[l.next++];
+    const bool fits = text ? e.itemName.size() <= LSP_TEXT_MAX && e.itemPath.size() <= LSP_TEXT_MAX : !e.tooLong;
+    if (!fits) {
+        fillBuffer(buffer1, text ? "Item name or path longer than 4095 bytes"
+                                 : "Item name or path longer than 255 bytes (listed by LSP_GETNEXTITEMEX)");
+        fillBuffer(buffer2, e.zipName);
+        l = Listing{};
+        return LSP_E_STRUCTURE;
+    }
+    fillItem(e, *item);
+    if (text) fillText(e, *text);
+    return LSP_OK;
 }
 
 }  // namespace
@@ -100,42 +156,17 @@ int16_t LSP_UNPACK(const char* itemName, const char* itemPath, const char* archi
 int16_t LSP_GETNEXTITEM(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item) {
     EntryGuard guard;
     if (guard.reentered()) return LSP_INTERRUPTED;
-    if (!archive || !*archive || !item) {
-        fillBuffer(buffer1, "No archive or no item record given");
+    return nextItem(buffer1, buffer2, archive, item, nullptr);
+}
+
+int16_t LSP_GETNEXTITEMEX(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item, LSP_ITEM_TEXT* text) {
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
+    if (!text) {
+        fillBuffer(buffer1, "No item text given");
         return LSP_E_BAD_COMMAND;
     }
-    Listing& l = listing();
-    const std::string path = absolutePath(archive);
-    if (!l.open || l.archive != path) {
-        l = Listing{};
-        if (const auto s = completeBatch(&path); s != LSP_OK) {
-            fillBuffer(buffer1, "The archive could not be completed");
-            return s;
-        }
-        std::int16_t status = LSP_OK;
-        std::string why;
-        l.open = openArchive(path, status, why);
-        if (!l.open) {
-            fillBuffer(buffer1, why);
-            return status;
-        }
-        l.archive = path;
-    }
-    const auto& entries = l.open->directory.entries;
-    while (l.next < entries.size() && entries[l.next].isFolder) ++l.next;
-    if (l.next >= entries.size()) {
-        l = Listing{};  // the next call lists again from the start
-        return LSP_END_OF_LIST;
-    }
-    const ZipEntry& e = entries[l.next++];
-    if (e.tooLong) {
-        fillBuffer(buffer1, "Item name or path longer than 255 bytes");
-        fillBuffer(buffer2, e.zipName);
-        l = Listing{};
-        return LSP_E_STRUCTURE;
-    }
-    fillItem(e, *item);
-    return LSP_OK;
+    return nextItem(buffer1, buffer2, archive, item, text);
 }
 
 void LSP_RESETDLL(void) {

@@ -54,7 +54,7 @@ enum {
     LSP_E_BAD_DATA = 36, /* compressed data cannot be decoded */
     LSP_E_SIZE_MISMATCH = 38,
     LSP_E_INTERNAL = 39,
-    LSP_E_BAD_COMMAND = 40 /* bad argument: empty name, name or path over 255 bytes, unknown method */
+    LSP_E_BAD_COMMAND = 40 /* bad argument: empty name, name over 255 or path over LSP_TEXT_MAX bytes, unknown method */
 };
 
 /* ---- Methods (LSP_PACK) -------------------------------------------------------- */
@@ -128,11 +128,33 @@ typedef struct LSP_ITEM {
     uint32_t unpackedSize;     /*  18: low 32 bits */
     uint32_t packedSizeHigh;   /*  22: high 32 bits (reserved bytes of the record) */
     uint32_t unpackedSizeHigh; /*  26: high 32 bits */
-    uint8_t reserved[6];       /*  30: zero */
+    uint8_t reserved[6];       /*  30: zero, except reserved[0] bit LSP_ITEM_LONG_TEXT */
     char name[256];            /*  36: item name, NUL-terminated */
     char path[256];            /* 292: item path with trailing "/", or empty */
 } LSP_ITEM;
 #pragma pack(pop)
+
+/* ---- Long names and paths: the item text beside the record ---------------------
+ * The fixed record holds a name and a path of at most 255 bytes each. Linux names are
+ * at most 255 bytes, but a path may be up to PATH_MAX (4096 with its NUL), so the full
+ * values travel beside the record: LSP_GETNEXTITEMEX lists like LSP_GETNEXTITEM and also
+ * fills an LSP_ITEM_TEXT with the item's name and path, whole and unchanged (any byte
+ * but NUL; blanks at either end, "\", "*", "?", "[" and bytes that are not UTF-8 are
+ * part of the name). When both fit, the record's own name and path hold them too; when
+ * one does not, both record fields are left empty and reserved[0] has LSP_ITEM_LONG_TEXT,
+ * so a reader of the record alone never takes a part of a path for the whole.
+ * LSP_GETNEXTITEM itself keeps refusing such an item (status 2, buffer2 its name).
+ * LSP_PACK, LSP_UNPACK and LSP_DELETEITEM take NUL-terminated texts of any such length.
+ * Nothing is ever cut: a name or path longer than LSP_TEXT_MAX is refused (status 2 when
+ * listed, 40 when packed). */
+enum { LSP_TEXT_MAX = 4095, LSP_ITEM_LONG_TEXT = 0x01 };
+
+typedef struct LSP_ITEM_TEXT {
+    uint16_t nameLength;         /* bytes of name, without the NUL */
+    uint16_t pathLength;         /* bytes of path, without the NUL */
+    char name[LSP_TEXT_MAX + 1]; /* item name, NUL-terminated */
+    char path[LSP_TEXT_MAX + 1]; /* item path with trailing "/", or empty */
+} LSP_ITEM_TEXT;
 
 /* ---- Host callbacks ------------------------------------------------------------ */
 enum { LSP_ANSWER_YES = 1, LSP_ANSWER_NO = 2, LSP_ANSWER_CANCEL = 3 };
@@ -169,6 +191,8 @@ int16_t LSP_UNPACK(const char* itemName, const char* itemPath, const char* archi
  * (the next call starts again), above 1 an error; then buffer1 holds what went wrong and
  * buffer2 the item name concerned (each at most 254 characters and the NUL). */
 int16_t LSP_GETNEXTITEM(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item);
+/* The same listing with the full name and path in text (see LSP_ITEM_TEXT). */
+int16_t LSP_GETNEXTITEMEX(char* buffer1, char* buffer2, const char* archive, LSP_ITEM* item, LSP_ITEM_TEXT* text);
 /* Ends a listing and completes any open batch. */
 void LSP_RESETDLL(void);
 

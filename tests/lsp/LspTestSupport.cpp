@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <memory>
 
 namespace quillet::test {
 
@@ -13,11 +14,12 @@ std::vector<ListedItem> listArchive(const std::string& archive, std::int16_t* st
     std::vector<ListedItem> items;
     char b1[256] = "", b2[256] = "";
     LSP_ITEM record{};
+    auto text = std::make_unique<LSP_ITEM_TEXT>();
     std::int16_t s;
-    while ((s = LSP_GETNEXTITEM(b1, b2, archive.c_str(), &record)) == LSP_OK) {
+    while ((s = LSP_GETNEXTITEMEX(b1, b2, archive.c_str(), &record, text.get())) == LSP_OK) {
         ListedItem item;
-        item.name = record.name;
-        item.path = record.path;
+        item.name = text->name;
+        item.path = text->path;
         item.method = record.method;
         item.attributes = record.attributes;
         item.dosDate = record.dosDate;

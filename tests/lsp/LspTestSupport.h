@@ -11,7 +11,7 @@
 
 namespace quillet::test {
 
-// One listed item, as LSP_GETNEXTITEM reports it.
+// One listed item, as LSP_GETNEXTITEMEX reports it (name and path whole).
 struct ListedItem {
     std::string name;
     std::string path;

@@ -133,15 +133,33 @@ TEST_F(PackTest, ItemPathsAbsoluteRelativeOrNoneAndOverlongNamesRefused) {
     ASSERT_EQ(LSP_UNPACK("in.txt", "sub/", rel.c_str(), dest.c_str(), kUnpackAll), LSP_OK);
     EXPECT_EQ(readFile(dest + "/sub/in.txt"), "in");
 
-    // Over 255 bytes does not fit the item record: refused, never cut.
+    // A name over 255 bytes cannot exist on Linux: refused, never cut.
     const std::string longName = dir.write(std::string(256, 'n'), "x");
     EXPECT_EQ(LSP_PACK(longName.c_str(), archive().c_str(), "", 2, LSP_PF_UPDATE), LSP_E_BAD_COMMAND);
+    // A path over 255 bytes travels beside the fixed record, whole.
     std::string deep = "deep";
     while (dir.file(deep).size() < 260) deep += "/" + std::string(40, 'd');
     const std::string deepFile = dir.write(deep + "/f.txt", "x");
-    EXPECT_EQ(LSP_PACK(deepFile.c_str(), archive().c_str(), "", 2, kPaths), LSP_E_BAD_COMMAND);
-    EXPECT_EQ(LSP_PACK(deepFile.c_str(), archive().c_str(), "", 2, 0), LSP_OK);  // without its path it fits
-    EXPECT_EQ(listArchive(archive()).size(), 2u);
+    EXPECT_EQ(LSP_PACK(deepFile.c_str(), archive().c_str(), "", 2, kPaths), LSP_OK);
+    EXPECT_EQ(LSP_PACK(deepFile.c_str(), archive().c_str(), "", 2, 0), LSP_OK);  // without its path
+    const auto listed = listArchive(archive());
+    ASSERT_EQ(listed.size(), 3u);
+    EXPECT_EQ(listed[1].path, dir.file(deep) + "/");
+    char b1[256] = "", b2[256] = "";
+    LSP_ITEM record{};
+    LSP_ITEM_TEXT text{};
+    ASSERT_EQ(LSP_GETNEXTITEMEX(b1, b2, archive().c_str(), &record, &text), LSP_OK);
+    ASSERT_EQ(LSP_GETNEXTITEMEX(b1, b2, archive().c_str(), &record, &text), LSP_OK);
+    EXPECT_EQ(record.path[0], '\0') << "the record never holds a part of the path";
+    EXPECT_EQ(record.reserved[0], LSP_ITEM_LONG_TEXT);
+    EXPECT_EQ(text.pathLength, dir.file(deep).size() + 1);
+    LSP_RESETDLL();
+    ASSERT_EQ(LSP_GETNEXTITEM(b1, b2, archive().c_str(), &record), LSP_OK);
+    EXPECT_EQ(LSP_GETNEXTITEM(b1, b2, archive().c_str(), &record), LSP_E_STRUCTURE);  // the record alone: refused
+    LSP_RESETDLL();
+    const std::string deepDest = dir.mkdir("deep-restore");
+    ASSERT_EQ(LSP_UNPACK("f.txt", listed[1].path.c_str(), archive().c_str(), deepDest.c_str(), kUnpackAll), LSP_OK);
+    EXPECT_EQ(readFile(deepDest + dir.file(deep) + "/f.txt"), "x");
 }
 
 TEST_F(PackTest, ExistingItemIsRefusedReplacedOrAskedAbout) {
