@@ -250,8 +250,46 @@ TEST_F(CliRoundTripTest, ArchivesOfOtherToolsRestoreBelowTheDestination) {
     EXPECT_EQ(readFile(work.file("back/letter.txt")), "Dear reader,\nthe backup works.\n");
     EXPECT_NE(restored.out.find("restored\t" + work.file("back/notes/ideas.txt") + "\n"), std::string::npos)
         << restored.out;
-    EXPECT_NE(restored.out.find("restored\t" + work.file("back/letter.txt") + "\n"), std::string::npos)
-        << restored.out;
+    EXPECT_NE(restored.out.find("restored\t" + work.file("back/letter.txt") + "\n"), std::string::npos) << restored.out;
+}
+
+}  // namespace
+}  // namespace quillet::test
+
+namespace quillet::test {
+namespace {
+
+// Every name Linux allows comes back byte-identical from a real backup run, at any path
+// length up to 4,000 bytes, and other unzip tools see the same names.
+TEST_F(CliRoundTripTest, HostileNamesAndLongPathsRoundTripByteIdentical) {
+    const std::string tree = work.mkdir("tree");
+    std::vector<std::string> files = {"trail ", " lead", "line\nbreak",        "back\\slash", "star*",
+                                      "what?",  "[set]", "\xff\xfe not utf-8", ".gitignore",  std::string(255, 'n')};
+    std::string deep = "/deep";
+    while ((tree + deep).size() < 4000 - 300) deep += "/" + std::string(200, 'd');
+    files.push_back(deep.substr(1) + "/" + std::string(4000 - (tree + deep).size() - 1, 'f'));
+    ASSERT_EQ((tree + "/" + files.back()).size(), 4000u);
+    for (std::size_t i = 0; i < files.size(); ++i) work.write("tree/" + files[i], "content " + std::to_string(i));
+
+    ASSERT_EQ(run({"project", "add", "Hostile", "--dest", "dest", "--prefix", "HOST"}).status, 0);
+    ASSERT_EQ(run({"component", "add", "hostile", "--path", "tree", "--mask", "*", "--recurse"}).status, 0);
+    auto backup = run({"backup", "hostile"});
+    ASSERT_EQ(backup.status, 0) << backup.out << backup.err;
+    const std::string archive = work.file("dest/HOST0001.LSP");
+    ASSERT_EQ(runCommand("unzip -tqq '" + archive + "' >/dev/null 2>&1"), 0);
+
+    auto tested = run({"test", archive});
+    EXPECT_EQ(tested.status, 0) << tested.out;
+    auto restored = run({"restore", archive, "--to", "back", "--paths", "--create-dirs"});
+    ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
+    ASSERT_EQ(runCommand("unzip -Z1 '" + archive + "' > '" + work.file("names") + "'"), 0);
+    const std::string listedNames = readFile(work.file("names"));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(readFile(work.file("back") + tree + "/" + files[i]), "content " + std::to_string(i)) << "file " << i;
+        if (files[i].find('\n') == std::string::npos && files[i].find('\xff') == std::string::npos)
+            EXPECT_NE(listedNames.find(tree.substr(1) + "/" + files[i] + "\n"), std::string::npos)
+                << "unzip names file " << i;
+    }
 }
 
 }  // namespace
