@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "lsp/EntryData.h"
+#include "lsp/ZipNames.h"
 
 namespace lsp {
 
@@ -43,20 +44,6 @@ z_stream* deflater(int level) {
         deflateReset(z.get());
     }
     return z.get();
-}
-
-bool validUtf8NonAscii(const std::string& s) {
-    bool wide = false;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
-        wide = wide || n > 1;
-        i += n;
-    }
-    return wide;
 }
 
 // The process's file-creation mask, read without changing it (umask() would, for a
