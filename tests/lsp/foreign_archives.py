@@ -14,12 +14,14 @@ copies of some (cut short, bytes changed).
 FOLDER/manifest.tsv has one line per archive and one per entry that python reads:
   A <file> <python reads and tests it: 0/1> <sound: 0 for a damaged copy, else 1>
   E <name, hex> <size> <crc32, 8 hex digits> <zip method> <folder: 0/1>
-Names are the names as this system lists them: python's, except that a name without the
-UTF-8 flag from a Unix host that is valid UTF-8 is that UTF-8 (as unzip shows it there).
+Names are the names as this system lists them: python's, except that a Unicode path extra
+field matching the stored name gives its name, and a name without the UTF-8 flag from a
+Unix host that is valid UTF-8 is that UTF-8 (as unzip shows it there).
 """
 
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import zipfile
@@ -126,6 +128,16 @@ with zipfile.ZipFile(os.path.join(out, "py-cp437-names.zip"), "w", zipfile.ZIP_D
 made.append("py-cp437-names.zip")
 zipfile.ZipInfo._encodeFilenameFlags = encode
 
+# A name the writer could not store in its code page, with its true name in a Unicode
+# path extra field (0x7075: version, CRC-32 of the stored name, UTF-8 name).
+with zipfile.ZipFile(os.path.join(out, "py-unicode-path.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    stored, true_name = "Ce?ka.txt", "Čečka.txt".encode()
+    info = zipfile.ZipInfo(stored, date_time=(2010, 1, 2, 3, 4, 6))
+    info.create_system = 0
+    info.extra = struct.pack("<HHBI", 0x7075, 5 + len(true_name), 1, zlib.crc32(stored.encode())) + true_name
+    z.writestr(info, data(25, 700))
+made.append("py-unicode-path.zip")
+
 # Data in front of the archive (a self-extracting stub), offsets not adjusted.
 with open(os.path.join(out, "py-deflate.zip"), "rb") as f:
     plain = f.read()
@@ -203,6 +215,14 @@ for source in ["py-stored.zip", "py-deflate.zip", "py-bzip2.zip", "py-zip64-reco
 # ---- manifest ---------------------------------------------------------------------
 def listed_name(info):
     """The name as this system lists it (see the module's note)."""
+    extra = info.extra
+    while len(extra) >= 4:
+        tag, size = struct.unpack("<HH", extra[:4])
+        field, extra = extra[4:4 + size], extra[4 + size:]
+        if tag == 0x7075 and size >= 5 and field[0] == 1 and not info.flag_bits & 0x800:
+            raw = info.orig_filename.encode("cp437")
+            if struct.unpack("<I", field[1:5])[0] == zlib.crc32(raw):
+                return field[5:].decode("utf-8")
     if not info.flag_bits & 0x800 and info.create_system in (3, 19):
         try:
             raw = info.orig_filename.encode("cp437")
