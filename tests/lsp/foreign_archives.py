@@ -97,6 +97,14 @@ py_zip("py-stored-signatures.zip",
        [("sig.bin", b"PK\x05\x06" + b"\x00" * 18 + b"PK\x06\x07" + b"\x00" * 16 + b"PK\x06\x06" + b"\x00" * 60)],
        zipfile.ZIP_STORED)
 
+# The last entry's comment ends in what looks like a zip64 locator (disk 0) right before
+# the end record of an archive without zip64 records.
+with zipfile.ZipFile(os.path.join(out, "py-locator-comment.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+    z.writestr("first.txt", data(11, 800))
+    z.writestr("second.txt", data(12, 900))
+    z.getinfo("second.txt").comment = b"PK\x06\x07" + struct.pack("<IQI", 0, 12345, 1)
+made.append("py-locator-comment.zip")
+
 # zip64 end records and zip64 fields everywhere, as writers do that always use them.
 limits = zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT
 zipfile.ZIP64_LIMIT, zipfile.ZIP_FILECOUNT_LIMIT = 0, 0
