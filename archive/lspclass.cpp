@@ -227,6 +227,7 @@ LSPQEntry lspclass::EntryFromItem(const void* itemRecord, const void* itemText) 
             break;
         default:
             e.COMPRESSION_METHOD = "unknown";
+            if (item.method > 0x100) e.ZIP_METHOD = static_cast<std::uint16_t>(item.method - 0x100);
             break;
     }
 
@@ -416,11 +417,17 @@ std::int16_t lspclass::Extract(std::size_t index) {
             LSP_UNPACK(ITEM_NAME.c_str(), PATH_INFO.c_str(), archive.c_str(), UNPACK_DIRECTORY.c_str(), UNPACK_FLAG);
     }
     if (status > 1) {
-        dialogs_.message(ErrorText(status), "Error", Icon::Exclamation);
+        dialogs_.message(ItemErrorText(status, LSPQ[index]), "Error", Icon::Exclamation);
         return status;
     }
     if (status == LSP_CANCELLED || status == LSP_ANSWERED_NO || status == LSP_INTERRUPTED) return status;
     return 0;
+}
+
+std::string lspclass::ItemErrorText(int status, const LSPQEntry& e) {
+    if (status == LSP_E_UNKNOWN_METHOD && e.ZIP_METHOD != 0)
+        return "Compression method " + std::to_string(e.ZIP_METHOD) + " is not supported";
+    return ErrorText(status);
 }
 
 std::string lspclass::ErrorText(int status) {

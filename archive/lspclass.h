@@ -18,6 +18,7 @@ struct LSPQEntry {
     std::string EXTENSION;                 // upper-cased text after the last '.', at most 3
     std::string GENERAL_PURPOSE_BIT_FLAG;  // "rhsa", blank where the attribute is clear
     std::string COMPRESSION_METHOD;        // normal, superiorF, superiorM, superiorS, stored, unknown
+    std::uint16_t ZIP_METHOD = 0;          // for "unknown": the ZIP method number the item was packed with
     std::int32_t LAST_MOD_FILE_DATE = 0;   // day number (platform/DateCodes.h)
     std::int32_t LAST_MOD_FILE_TIME = 0;   // hundredths since midnight + 1
     std::int64_t UNCOMPRESSED_SIZE = 0;
@@ -124,6 +125,8 @@ public:
     std::int16_t Extract(std::size_t index);
 
     static std::string ErrorText(int status);
+    // ErrorText of a status met on item e; a method that cannot be read is named by number.
+    static std::string ItemErrorText(int status, const LSPQEntry& e);
     // Percentage change of packed against unpacked size, two places: 30 of 100 gives
     // -70.00, 110 of 100 gives 0.10 (no factor 100 when the item grew), 0 of 0 gives 0.
     static double Ratio(std::int64_t packed, std::int64_t unpacked);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "lsp/EntryData.h"
+#include "lsp/ZipNames.h"
 #include "platform/DateCodes.h"
 #include "platform/Utf8Text.h"
 
@@ -46,13 +47,6 @@ z_stream* deflater(int level) {
         deflateReset(z.get());
     }
     return z.get();
-}
-
-// Names that are UTF-8 and not plain ASCII get the UTF-8 flag; any other name is stored
-// as the bytes it is.
-bool validUtf8NonAscii(const std::string& s) {
-    return quillet::isValidUtf8(s) &&
-           std::any_of(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; });
 }
 
 // The process's file-creation mask, read without changing it (umask() would, for a

@@ -1,5 +1,6 @@
 #include "lsp/EntryData.h"
 
+#include <bzlib.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -13,6 +14,14 @@ namespace {
 constexpr std::size_t kChunk = 256 * 1024;
 constexpr std::size_t kSlice = 64 * 1024;  // progress and stop requests at least this often
 
+constexpr std::uint16_t kMethodStored = 0;
+constexpr std::uint16_t kMethodDeflate = 8;
+constexpr std::uint16_t kMethodBzip2 = 12;
+
+// What one decoding step of a compressed stream came to.
+enum class Step { More, End, Bad, Memory };
+
+// Raw deflate (method 8); one kept for the process, reset for every item.
 struct Inflater {
     z_stream z{};
     bool ready = false;
@@ -20,7 +29,93 @@ struct Inflater {
     ~Inflater() {
         if (ready) inflateEnd(&z);
     }
+    bool start() { return ready && inflateReset(&z) == Z_OK; }
+    void input(unsigned char* data, std::size_t size) {
+        z.next_in = data;
+        z.avail_in = static_cast<uInt>(size);
+    }
+    std::size_t inputLeft() const { return z.avail_in; }
+    Step run(unsigned char* out, std::size_t size, std::size_t& got) {
+        z.next_out = out;
+        z.avail_out = static_cast<uInt>(size);
+        const int ret = inflate(&z, Z_NO_FLUSH);
+        got = size - z.avail_out;
+        if (ret == Z_DATA_ERROR || ret == Z_NEED_DICT || ret == Z_STREAM_ERROR) return Step::Bad;
+        if (ret == Z_MEM_ERROR) return Step::Memory;
+        return ret == Z_STREAM_END ? Step::End : Step::More;
+    }
 };
+
+// bzip2 (method 12): a fresh decoder for every item (its state is a few megabytes).
+struct Bunzipper {
+    bz_stream b{};
+    bool ready = false;
+    ~Bunzipper() {
+        if (ready) BZ2_bzDecompressEnd(&b);
+    }
+    bool start() {
+        ready = BZ2_bzDecompressInit(&b, 0, 0) == BZ_OK;
+        return ready;
+    }
+    void input(unsigned char* data, std::size_t size) {
+        b.next_in = reinterpret_cast<char*>(data);
+        b.avail_in = static_cast<unsigned>(size);
+    }
+    std::size_t inputLeft() const { return b.avail_in; }
+    Step run(unsigned char* out, std::size_t size, std::size_t& got) {
+        b.next_out = reinterpret_cast<char*>(out);
+        b.avail_out = static_cast<unsigned>(size);
+        const int ret = BZ2_bzDecompress(&b);
+        got = size - b.avail_out;
+        if (ret == BZ_MEM_ERROR) return Step::Memory;
+        if (ret == BZ_STREAM_END) return Step::End;
+        return ret == BZ_OK ? Step::More : Step::Bad;
+    }
+};
+
+std::vector<unsigned char>& inBuffer() {
+    static std::vector<unsigned char> in(kChunk);
+    return in;
+}
+std::vector<unsigned char>& outBuffer() {
+    static std::vector<unsigned char> out(kSlice);
+    return out;
+}
+
+// Feeds the packed bytes of an item through decoder d into sink, never letting more than
+// the recorded size come out.
+template <class Decoder>
+std::int16_t decodeStream(Decoder& d, int fd, std::uint64_t offset, const ZipEntry& e, const Sink& sink,
+                          Progress& progress, std::uint64_t& produced, std::uint32_t& crc) {
+    if (!d.start()) return LSP_E_MEMORY;
+    auto& in = inBuffer();
+    auto& out = outBuffer();
+    std::uint64_t inLeft = e.packedSize;
+    d.input(in.data(), 0);
+    for (;;) {
+        if (d.inputLeft() == 0 && inLeft > 0) {
+            const std::size_t n = inLeft < kChunk ? static_cast<std::size_t>(inLeft) : kChunk;
+            if (!readAt(fd, in.data(), n, offset)) return LSP_E_UNEXPECTED_EOF;
+            offset += n;
+            inLeft -= n;
+            d.input(in.data(), n);
+        }
+        std::size_t got = 0;
+        const Step step = d.run(out.data(), out.size(), got);
+        if (step == Step::Bad) return LSP_E_BAD_DATA;
+        if (step == Step::Memory) return LSP_E_MEMORY;
+        if (got > e.unpackedSize - produced) return LSP_E_SIZE_MISMATCH;  // never more than recorded
+        if (got) {
+            produced += got;
+            crc = static_cast<std::uint32_t>(crc32(crc, out.data(), static_cast<uInt>(got)));
+            if (const auto s = sink(out.data(), got); s != LSP_OK) return s;
+            if (const auto s = progress.at(produced); s != LSP_OK) return s;
+        }
+        if (step == Step::End) return LSP_OK;
+        // No way forward: the packed data ended before the stream did.
+        if (got == 0 && d.inputLeft() == 0 && inLeft == 0) return LSP_E_BAD_DATA;
+    }
+}
 
 }  // namespace
 
@@ -41,18 +136,20 @@ std::int16_t locateData(int fd, std::uint64_t dataLimit, const ZipEntry& e, std:
 
 std::int16_t decodeEntry(int fd, std::uint64_t dataLimit, const ZipEntry& e, const Sink& sink, Progress& progress) {
     if (e.flags & (kFlagEncrypted | kFlagStrongEncryption)) return LSP_E_RESERVED;
-    if (e.method != 0 && e.method != 8) return LSP_E_UNKNOWN_METHOD;
+    if (e.method != kMethodStored && e.method != kMethodDeflate && e.method != kMethodBzip2)
+        return LSP_E_UNKNOWN_METHOD;
     std::uint64_t start = 0;
     if (const auto s = locateData(fd, dataLimit, e, start); s != LSP_OK) return s;
     if (e.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;
 
-    static std::vector<unsigned char> in(kChunk), out(kSlice);
-    std::uint64_t inLeft = e.packedSize, offset = start, produced = 0;
+    std::uint64_t produced = 0;
     std::uint32_t crc = 0;
     if (const auto s = progress.at(0); s != LSP_OK) return s;
 
-    if (e.method == 0) {
+    if (e.method == kMethodStored) {
         if (e.packedSize != e.unpackedSize) return LSP_E_SIZE_MISMATCH;
+        auto& in = inBuffer();
+        std::uint64_t inLeft = e.packedSize, offset = start;
         while (inLeft > 0) {
             const std::size_t n = inLeft < kChunk ? static_cast<std::size_t>(inLeft) : kChunk;
             if (!readAt(fd, in.data(), n, offset)) return LSP_E_UNEXPECTED_EOF;
@@ -66,39 +163,12 @@ std::int16_t decodeEntry(int fd, std::uint64_t dataLimit, const ZipEntry& e, con
                 if (const auto s = progress.at(produced); s != LSP_OK) return s;
             }
         }
-    } else {
+    } else if (e.method == kMethodDeflate) {
         static Inflater inflater;
-        if (!inflater.ready) return LSP_E_MEMORY;
-        z_stream& z = inflater.z;
-        inflateReset(&z);
-        z.avail_in = 0;
-        for (;;) {
-            if (z.avail_in == 0 && inLeft > 0) {
-                const std::size_t n = inLeft < kChunk ? static_cast<std::size_t>(inLeft) : kChunk;
-                if (!readAt(fd, in.data(), n, offset)) return LSP_E_UNEXPECTED_EOF;
-                offset += n;
-                inLeft -= n;
-                z.next_in = in.data();
-                z.avail_in = static_cast<uInt>(n);
-            }
-            z.next_out = out.data();
-            z.avail_out = static_cast<uInt>(out.size());
-            const int ret = inflate(&z, Z_NO_FLUSH);
-            const std::size_t got = out.size() - z.avail_out;
-            if (ret == Z_DATA_ERROR || ret == Z_NEED_DICT || ret == Z_STREAM_ERROR) return LSP_E_BAD_DATA;
-            if (ret == Z_MEM_ERROR) return LSP_E_MEMORY;
-            if (got > e.unpackedSize - produced) return LSP_E_SIZE_MISMATCH;  // never more than recorded
-            if (got) {
-                produced += got;
-                crc = static_cast<std::uint32_t>(crc32(crc, out.data(), static_cast<uInt>(got)));
-                if (const auto s = sink(out.data(), got); s != LSP_OK) return s;
-                if (const auto s = progress.at(produced); s != LSP_OK) return s;
-            }
-            if (ret == Z_STREAM_END) break;
-            // No way forward: the packed data ended before the stream did.
-            if (ret == Z_BUF_ERROR && z.avail_in == 0 && inLeft == 0) return LSP_E_BAD_DATA;
-            if (got == 0 && z.avail_in == 0 && inLeft == 0) return LSP_E_BAD_DATA;
-        }
+        if (const auto s = decodeStream(inflater, fd, start, e, sink, progress, produced, crc); s != LSP_OK) return s;
+    } else {
+        Bunzipper bunzipper;
+        if (const auto s = decodeStream(bunzipper, fd, start, e, sink, progress, produced, crc); s != LSP_OK) return s;
     }
     if (produced != e.unpackedSize) return LSP_E_SIZE_MISMATCH;
     if (crc != e.crc) return LSP_E_CRC;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "lsp/EntryData.h"
@@ -60,6 +61,10 @@ bool linkStaysInside(const std::string& target, std::size_t depth) {
         if (level < 0) return false;
     }
     return true;
+}
+
+bool allZero(const unsigned char* d, std::size_t n) {
+    return n > 0 && d[0] == 0 && std::memcmp(d, d + 1, n - 1) == 0;
 }
 
 // A free name beside the target for writing before the rename.
@@ -174,9 +179,19 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
     }
     const std::string& written = temp.empty() ? name : temp;
 
+    // Runs of zeros (the holes of a sparse file, mostly) are skipped rather than written:
+    // the new file reads back the same and takes no room for them.
+    std::uint64_t length = 0;
+    bool endsInHole = false;
     std::int16_t status = decodeEntry(
         a.fd, a.directory.entriesEnd, e,
         [&](const unsigned char* d, std::size_t n) -> std::int16_t {
+            length += n;
+            endsInHole = allZero(d, n);
+            if (endsInHole) {
+                if (::lseek(out.fd, static_cast<off_t>(n), SEEK_CUR) < 0) return writeFailure(errno);
+                return LSP_OK;
+            }
             while (n > 0) {
                 const ssize_t w = ::write(out.fd, d, n);
                 if (w < 0 && errno == EINTR) continue;
@@ -187,6 +202,8 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
             return LSP_OK;
         },
         progress);
+    if (status == LSP_OK && endsInHole && ::ftruncate(out.fd, static_cast<off_t>(length)) != 0)
+        status = writeFailure(errno);
     if (status == LSP_OK) {
         if (e.hasOwn && (e.ownFlags & kOwnRetainMode) && e.unixMode()) ::fchmod(out.fd, e.unixMode() & 0777);
         ::futimens(out.fd, times);

@@ -129,7 +129,9 @@ int16_t LSP_UNPACK(const char* itemName, const char* itemPath, const char* archi
                    uint32_t flags) {
     EntryGuard guard;
     if (guard.reentered()) return LSP_INTERRUPTED;
-    if (!itemName || !*itemName || !archive || !*archive) return LSP_E_BAD_COMMAND;
+    // An empty item name is looked up like any other: archives of other tools may hold an
+    // entry without a name, which can be tested (extracting it has no file name to give).
+    if (!itemName || !archive || !*archive) return LSP_E_BAD_COMMAND;
     const std::string path = absolutePath(archive);
     if (const auto s = completeBatch(&path); s != LSP_OK) return s;
     std::int16_t status = LSP_OK;

@@ -40,65 +40,30 @@ std::int16_t missingEnd(int fd, std::uint64_t fileSize, std::string& why) {
     return fail(why, "Not a ZIP archive: no end of central directory record", LSP_E_STRUCTURE);
 }
 
-}  // namespace
+// One reading of the end records: where the central directory should lie.
+struct EndReading {
+    std::uint64_t count = 0;
+    std::uint64_t cdSize = 0;
+    std::uint64_t cdOffset = 0;  // as recorded, before any shift
+    std::uint64_t cdEnd = 0;     // where the next record starts
+};
 
-std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::string& why) {
+// The central directory of one reading, read and checked entry by entry, taken to begin
+// at cdStart: where it is recorded, or right before the next record when data stands in
+// front of the archive proper (a self-extracting stub), which moves every offset. probes
+// counts the readings that got as far as reading a directory.
+std::int16_t parseCentral(int fd, const EndReading& r, std::uint64_t cdStart, Directory& out, std::string& why,
+                          int& probes) {
     out = Directory{};
-    if (fileSize < kEndSize) return missingEnd(fd, fileSize, why);
-
-    // The end record lies within the last 64 KiB + 22 bytes (its comment is at most 65535).
-    const std::uint64_t tailSize = fileSize < kEndSize + 65535 ? fileSize : kEndSize + 65535;
-    const std::uint64_t tailStart = fileSize - tailSize;
-    std::vector<unsigned char> tail(tailSize);
-    if (!readAt(fd, tail.data(), tail.size(), tailStart))
-        return fail(why, "Cannot read the archive", LSP_E_OPEN_ARCHIVE);
-    std::int64_t found = -1;
-    for (std::int64_t pos = static_cast<std::int64_t>(tailSize - kEndSize); pos >= 0; --pos) {
-        const unsigned char* p = tail.data() + pos;
-        if (get32(p) == kEndSig && static_cast<std::uint64_t>(pos) + kEndSize + get16(p + 20) <= tailSize) {
-            found = pos;
-            break;
-        }
-    }
-    if (found < 0) return missingEnd(fd, fileSize, why);
-    const unsigned char* end = tail.data() + found;
-    const std::uint64_t endOffset = tailStart + static_cast<std::uint64_t>(found);
-
-    std::uint64_t count = get16(end + 10);
-    std::uint64_t cdSize = get32(end + 12);
-    std::uint64_t cdOffset = get32(end + 16);
-    std::uint64_t cdEnd = endOffset;  // the central directory ends where the next record starts
-    const std::uint16_t disk = get16(end + 4);
-    const std::uint16_t cdDisk = get16(end + 6);
-
-    bool zip64 = false;
-    if (endOffset >= kZip64LocatorSize) {
-        unsigned char loc[kZip64LocatorSize];
-        if (readAt(fd, loc, sizeof loc, endOffset - kZip64LocatorSize) && get32(loc) == kZip64LocatorSig) {
-            zip64 = true;
-            const std::uint64_t z64Offset = get64(loc + 8);
-            if (get32(loc + 4) != 0 || get32(loc + 16) > 1) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
-            if (z64Offset > endOffset - kZip64LocatorSize || endOffset - kZip64LocatorSize - z64Offset < kZip64EndSize)
-                return fail(why, "Zip64 end record outside the archive", LSP_E_STRUCTURE);
-            unsigned char z[kZip64EndSize];
-            if (!readAt(fd, z, sizeof z, z64Offset) || get32(z) != kZip64EndSig)
-                return fail(why, "Zip64 end record damaged", LSP_E_STRUCTURE);
-            if (get32(z + 16) != 0 || get32(z + 20) != 0) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
-            count = get64(z + 32);
-            cdSize = get64(z + 40);
-            cdOffset = get64(z + 48);
-            cdEnd = z64Offset;
-        }
-    }
-    if (!zip64 && (disk != 0 || cdDisk != 0)) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
-    if (cdSize > cdEnd) return fail(why, "Central directory larger than the archive", LSP_E_STRUCTURE);
-    if (cdSize > kMaxDirectoryBytes) return fail(why, "Central directory too large", LSP_E_MEMORY);
-    const std::uint64_t cdStart = cdEnd - cdSize;
-    // Data in front of the archive proper (a self-extracting stub) moves every offset.
-    if (cdOffset > cdStart) return fail(why, "Central directory offset beyond its place", LSP_E_STRUCTURE);
-    const std::uint64_t shift = cdStart - cdOffset;
+    const std::uint64_t count = r.count, cdSize = r.cdSize, cdOffset = r.cdOffset;
     if (count > cdSize / kCentralHeaderSize)
         return fail(why, "More entries than the directory can hold", LSP_E_STRUCTURE);
+    if (cdOffset > cdStart) return fail(why, "Central directory offset beyond its place", LSP_E_STRUCTURE);
+    unsigned char sig[4];
+    if (count > 0 && (!readAt(fd, sig, 4, cdStart) || get32(sig) != kCentralSig))
+        return fail(why, "Central directory entry damaged", LSP_E_STRUCTURE);
+    const std::uint64_t shift = cdStart - cdOffset;
+    ++probes;
 
     std::vector<unsigned char> cd(cdSize);
     if (cdSize && !readAt(fd, cd.data(), cd.size(), cdStart))
@@ -168,6 +133,128 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
     }
     out.entriesEnd = cdStart;
     return LSP_OK;
+}
+
+// The zip64 end record that the locator right before the end record at endOffset leads
+// to. Found only through the locator and accepted only when its size fits between the
+// place it names and the locator; bytes of a name or of item data that happen to look
+// like a locator lead nowhere and give false. Multi-disk sets give status 23.
+bool zip64Reading(int fd, std::uint64_t endOffset, EndReading& r, std::int16_t& status, std::string& why) {
+    status = LSP_OK;
+    if (endOffset < kZip64LocatorSize + kZip64EndSize) return false;
+    const std::uint64_t locOffset = endOffset - kZip64LocatorSize;
+    unsigned char loc[kZip64LocatorSize];
+    if (!readAt(fd, loc, sizeof loc, locOffset) || get32(loc) != kZip64LocatorSig) return false;
+    // Where the locator says, or right before it when data in front moved the archive.
+    for (const std::uint64_t at : {get64(loc + 8), locOffset - kZip64EndSize}) {
+        if (at > locOffset - kZip64EndSize) continue;
+        unsigned char z[kZip64EndSize];
+        if (!readAt(fd, z, sizeof z, at) || get32(z) != kZip64EndSig) continue;
+        const std::uint64_t recordSize = get64(z + 4);
+        if (recordSize < kZip64EndSize - 12 || recordSize > locOffset - at - 12) continue;
+        if (get32(loc + 4) != 0 || get32(loc + 16) > 1 || get32(z + 16) != 0 || get32(z + 20) != 0) {
+            status = fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+            return false;
+        }
+        r.count = get64(z + 32);
+        r.cdSize = get64(z + 40);
+        r.cdOffset = get64(z + 48);
+        r.cdEnd = at;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::string& why) {
+    out = Directory{};
+    if (fileSize < kEndSize) return missingEnd(fd, fileSize, why);
+
+    // The end record lies within the last 64 KiB + 22 bytes (its comment is at most 65535).
+    const std::uint64_t tailSize = fileSize < kEndSize + 65535 ? fileSize : kEndSize + 65535;
+    const std::uint64_t tailStart = fileSize - tailSize;
+    std::vector<unsigned char> tail(tailSize);
+    if (!readAt(fd, tail.data(), tail.size(), tailStart))
+        return fail(why, "Cannot read the archive", LSP_E_OPEN_ARCHIVE);
+
+    // Every place that looks like an end record is a candidate, the last first; those whose
+    // comment reaches exactly the end of the file come before those followed by more bytes.
+    // A candidate counts only when the directory it describes reads back entry by entry, so
+    // a signature inside a comment, a name or item data is passed over.
+    std::vector<std::uint64_t> exact, loose;
+    for (std::int64_t pos = static_cast<std::int64_t>(tailSize - kEndSize); pos >= 0; --pos) {
+        const unsigned char* p = tail.data() + pos;
+        if (get32(p) != kEndSig) continue;
+        const std::uint64_t reach = static_cast<std::uint64_t>(pos) + kEndSize + get16(p + 20);
+        if (reach == tailSize)
+            exact.push_back(static_cast<std::uint64_t>(pos));
+        else if (reach < tailSize)
+            loose.push_back(static_cast<std::uint64_t>(pos));
+    }
+    exact.insert(exact.end(), loose.begin(), loose.end());
+    if (exact.empty()) return missingEnd(fd, fileSize, why);
+
+    std::int16_t firstStatus = LSP_OK;
+    std::string firstWhy;
+    auto note = [&](std::int16_t status) {
+        if (firstStatus == LSP_OK) firstStatus = status, firstWhy = why;
+    };
+    // A reading of no entries whose directory offset is not where the directory ends is
+    // taken only when nothing better is found (it may be a record inside a comment).
+    Directory weakEmpty;
+    bool haveWeakEmpty = false;
+    int probes = 0;
+    constexpr int kMaxProbes = 8;  // directories read in full, against crafted files full of candidates
+    for (const std::uint64_t pos : exact) {
+        if (probes >= kMaxProbes) break;
+        const unsigned char* end = tail.data() + pos;
+        const std::uint64_t endOffset = tailStart + pos;
+        std::vector<EndReading> readings;
+        EndReading z64;
+        std::int16_t z64Status = LSP_OK;
+        if (zip64Reading(fd, endOffset, z64, z64Status, why)) readings.push_back(z64);
+        if (z64Status != LSP_OK) {
+            note(z64Status);
+            continue;
+        }
+        if (readings.empty() && (get16(end + 4) != 0 || get16(end + 6) != 0)) {
+            note(fail(why, "Multi-disk archive", LSP_E_MULTI_DISK));
+            continue;
+        }
+        readings.push_back(EndReading{get16(end + 10), get32(end + 12), get32(end + 16), endOffset});
+        for (const EndReading& r : readings) {
+            if (r.cdSize > r.cdEnd) {
+                note(fail(why, "Central directory larger than the archive", LSP_E_STRUCTURE));
+                continue;
+            }
+            if (r.cdSize > kMaxDirectoryBytes) {
+                note(fail(why, "Central directory too large", LSP_E_MEMORY));
+                continue;
+            }
+            // Where it is recorded first, then right before the next record.
+            std::vector<std::uint64_t> starts;
+            if (r.cdOffset <= r.cdEnd - r.cdSize) starts.push_back(r.cdOffset);
+            if (r.cdEnd - r.cdSize != r.cdOffset) starts.push_back(r.cdEnd - r.cdSize);
+            for (const std::uint64_t cdStart : starts) {
+                const std::int16_t status = parseCentral(fd, r, cdStart, out, why, probes);
+                if (status != LSP_OK) {
+                    note(status);
+                    continue;
+                }
+                if (r.count != 0 || r.cdOffset == r.cdEnd) return LSP_OK;
+                if (!haveWeakEmpty) weakEmpty = std::move(out), haveWeakEmpty = true;
+            }
+        }
+    }
+    if (haveWeakEmpty) {
+        out = std::move(weakEmpty);
+        return LSP_OK;
+    }
+    out = Directory{};
+    if (firstStatus == LSP_OK) return missingEnd(fd, fileSize, why);
+    why = firstWhy;
+    return firstStatus;
 }
 
 OpenArchive::~OpenArchive() {

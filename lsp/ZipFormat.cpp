@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <cerrno>
+
+#include "lsp/ZipNames.h"
 
 namespace lsp {
 
@@ -40,6 +44,7 @@ void forEachExtra(std::string_view extra, F f) {
 
 bool deriveItem(ZipEntry& e) {
     if (e.zipName.find('\0') != std::string::npos) return false;
+    std::string unicodePath;
     forEachExtra(e.extra, [&](std::uint16_t id, const unsigned char* d, std::uint16_t size) {
         if (id == kExtraOwn && size >= 16 && d[0] == 1) {
             e.hasOwn = true;
@@ -53,15 +58,21 @@ bool deriveItem(ZipEntry& e) {
             e.mtimeSeconds = static_cast<std::int32_t>(get32(d + 1));
             e.mtimeNanos = 0;
             e.hasTime = true;
+        } else if (id == kExtraUnicodePath && size >= 5 && d[0] == 1 &&
+                   get32(d + 1) == static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.zipName.data()),
+                                                                    static_cast<uInt>(e.zipName.size())))) {
+            const std::string_view name(reinterpret_cast<const char*>(d + 5), size - 5u);
+            if (name.find('\0') == std::string_view::npos && validUtf8NonAscii(name)) unicodePath = name;
         }
     });
-    if (!e.zipName.empty() && e.zipName.back() == '/') {
+    const std::string name = entryName(e.zipName, e.flags, e.madeBy, e.hasOwn, unicodePath);
+    if (!name.empty() && name.back() == '/') {
         e.isFolder = true;
         return true;
     }
-    const std::size_t slash = e.zipName.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : e.zipName.substr(0, slash + 1);
-    e.itemName = slash == std::string::npos ? e.zipName : e.zipName.substr(slash + 1);
+    const std::size_t slash = name.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+    e.itemName = slash == std::string::npos ? name : name.substr(slash + 1);
     e.itemPath = (e.hasOwn && (e.ownFlags & kOwnAbsolutePath)) ? "/" + folder : folder;
     e.tooLong = e.itemName.size() > kMaxItemText || e.itemPath.size() > kMaxItemText;
     return true;

@@ -27,6 +27,8 @@ constexpr std::size_t kZip64LocatorSize = 20;
 constexpr std::uint16_t kExtraZip64 = 0x0001;
 constexpr std::uint16_t kExtraTime = 0x5455;  // extended timestamp, read by unzip
 constexpr std::uint16_t kExtraOwn = 0x4c51;   // ours: method, engine, flags, exact time
+// Other tools': the UTF-8 name beside a name stored in another code page.
+constexpr std::uint16_t kExtraUnicodePath = 0x7075;
 
 constexpr std::uint16_t kFlagEncrypted = 0x0001;
 constexpr std::uint16_t kFlagDescriptor = 0x0008;
@@ -120,8 +122,8 @@ struct ZipEntry {
 // The key under which an item is found: its path and name as listed.
 std::string itemKey(std::string_view path, std::string_view name);
 
-// Splits the stored name into item name and path and reads the extra fields we know.
-// Returns false when the name is unusable (contains NUL).
+// Reads the extra fields we know and splits the entry's name, in UTF-8 (see entryName in
+// ZipNames.h), into item name and path. Returns false when the name is unusable (contains NUL).
 bool deriveItem(ZipEntry& e);
 
 // Builds the extra fields this library writes.

@@ -179,7 +179,7 @@ int testCommand(CliContext& ctx, const ParsedArguments& args) {
             ctx.out << "good\t" << name << '\n';
         } else {
             ++errors;
-            ctx.out << "bad\t" << name << '\t' << lspclass::ErrorText(signedStatus(result)) << '\n';
+            ctx.out << "bad\t" << name << '\t' << lspclass::ItemErrorText(signedStatus(result), a.LSPQ[index]) << '\n';
         }
         ctx.out.flush();
     }
@@ -226,7 +226,7 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
             ++errors;
             const std::string why = result == -22
                                         ? std::string("the file exists and was kept (--overwrite replaces it)")
-                                        : lspclass::ErrorText(result);
+                                        : lspclass::ItemErrorText(result, e);
             ctx.out << "failed\t" << field(target) << '\t' << why << '\n';
         }
         ctx.out.flush();

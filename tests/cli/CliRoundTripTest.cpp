@@ -129,6 +129,32 @@ TEST_F(CliRoundTripTest, TestReportsADamagedItemAndFailsTheRun) {
     EXPECT_EQ(run({"test", archive, "ideas.txt"}).status, 0);
 }
 
+// Another tool's archive: bzip2 and deflate items are tested and restored; an item of a
+// method this program cannot decode is named with its method, never passed as good.
+TEST_F(CliRoundTripTest, OtherToolsArchiveNamesTheMethodItCannotRead) {
+    const std::string archive = work.file("other.zip");
+    ASSERT_EQ(runCommand("python3 -c 'import sys, zipfile\n"
+                         "with zipfile.ZipFile(sys.argv[1], \"w\") as z:\n"
+                         "    z.writestr(\"squeezed.txt\", b\"bz \" * 999, zipfile.ZIP_BZIP2)\n"
+                         "    z.writestr(\"plain.txt\", b\"df \" * 999, zipfile.ZIP_DEFLATED)\n"
+                         "    z.writestr(\"lzma.txt\", b\"lz \" * 999, zipfile.ZIP_LZMA)' " +
+                         archive),
+              0);
+    auto tested = run({"test", archive});
+    EXPECT_EQ(tested.status, 1);
+    EXPECT_NE(tested.out.find("good\tsqueezed.txt\n"), std::string::npos) << tested.out;
+    EXPECT_NE(tested.out.find("good\tplain.txt\n"), std::string::npos) << tested.out;
+    EXPECT_NE(tested.out.find("bad\tlzma.txt\tCompression method 14 is not supported\n"), std::string::npos)
+        << tested.out;
+    auto restored = run({"restore", archive, "--to", "out", "squeezed.txt"});
+    EXPECT_EQ(restored.status, 0) << restored.out;
+    EXPECT_EQ(readFile(work.file("out/squeezed.txt")), [] {
+        std::string s;
+        for (int i = 0; i < 999; ++i) s += "bz ";
+        return s;
+    }());
+}
+
 TEST_F(CliRoundTripTest, PreviewShowsWhatTheBackupWillHold) {
     backUpDocs();
     auto preview = run({"preview", "docs"});

@@ -127,8 +127,11 @@ TEST_F(HostileTest, DamagedFieldsGiveTheirStatus) {
     e.flags = 1;  // encrypted
     EXPECT_EQ(status({e}, "good.txt"), LSP_E_RESERVED);
     e = good;
-    e.method = 12;
+    e.method = 14;  // LZMA: not read here, said so
     EXPECT_EQ(status({e}, "good.txt"), LSP_E_UNKNOWN_METHOD);
+    e = good;
+    e.method = 12;  // bzip2 is read, but this is no bzip2 data
+    EXPECT_EQ(status({e}, "good.txt"), LSP_E_BAD_DATA);
     e = good;
     e.crcOverride = 0x12345678;
     EXPECT_EQ(status({e}, "good.txt"), LSP_E_CRC);

@@ -1,12 +1,15 @@
 // Unpacking and listing: overwrite choices, folders, testing, the item record and the
 // kept directory.
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "LspTestSupport.h"
 
@@ -254,20 +257,59 @@ TEST_F(UnpackTest, Zip64FieldsAreRead) {
     EXPECT_EQ(LSP_UNPACK("z64.txt", "big/", z.c_str(), "", LSP_UF_TEST), LSP_OK);
 }
 
-// Over 4 GiB: sizes need zip64 fields and the item record's high words. Slow (a 4.3 GB
-// sparse file is packed and unpacked), so run on demand with
-// --gtest_also_run_disabled_tests --gtest_filter='*Beyond4GiB*'.
-TEST_F(UnpackTest, DISABLED_ItemBeyond4GiB) {
-    const std::string big = dir.file("sparse.bin");
-    ASSERT_EQ(::truncate(dir.write("sparse.bin", "head").c_str(), 4300000000), 0);
+// Whether two files of that size read back the same. Only where one of them holds data
+// are bytes compared: elsewhere both are holes, which read as zeros.
+bool sameContent(const std::string& a, const std::string& b, std::uint64_t size) {
+    const int fa = ::open(a.c_str(), O_RDONLY), fb = ::open(b.c_str(), O_RDONLY);
+    auto seek = [size](int fd, std::uint64_t from, int whence) {
+        const off_t at = ::lseek(fd, static_cast<off_t>(from), whence);
+        return at < 0 ? size : static_cast<std::uint64_t>(at);  // ENXIO: no data after from
+    };
+    std::vector<char> p(1 << 20), q(1 << 20);
+    bool same = fa >= 0 && fb >= 0;
+    for (std::uint64_t at = 0; same && at < size;) {
+        const std::uint64_t start = std::min(seek(fa, at, SEEK_DATA), seek(fb, at, SEEK_DATA));
+        if (start >= size) break;
+        const std::uint64_t stop = std::max(seek(fa, start, SEEK_HOLE), seek(fb, start, SEEK_HOLE));
+        for (at = start; same && at < stop;) {
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(p.size(), stop - at));
+            same = ::pread(fa, p.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n) &&
+                   ::pread(fb, q.data(), n, static_cast<off_t>(at)) == static_cast<ssize_t>(n) &&
+                   std::memcmp(p.data(), q.data(), n) == 0;
+            at += n;
+        }
+    }
+    if (fa >= 0) ::close(fa);
+    if (fb >= 0) ::close(fb);
+    return same;
+}
+
+// Over 4 GiB: sizes need zip64 fields and the item record's high words. A sparse file of
+// 4 GiB + 1 byte (its first and last bytes written) is packed, listed, tested, restored
+// byte-identical and copied on a change; unzip lists its true size. (unzip -t and python
+// also decode it in scripts/big-files, which takes longer.)
+TEST_F(UnpackTest, ItemBeyond4GiB) {
+    constexpr std::uint64_t size = (4ull << 30) + 1;
+    const std::string big = dir.write("big/sparse.bin", "head");
+    ASSERT_EQ(::truncate(big.c_str(), static_cast<off_t>(size - 1)), 0);
+    { std::ofstream(big, std::ios::binary | std::ios::app) << 'Z'; }
+    ASSERT_EQ(std::filesystem::file_size(big), size);
     ASSERT_EQ(LSP_PACK(big.c_str(), archive().c_str(), "", 2, LSP_PF_FAST | LSP_PF_UPDATE), LSP_OK);
     const auto items = listArchive(archive());
     const ListedItem* item = findItem(items, "sparse.bin");
     ASSERT_TRUE(item);
-    EXPECT_EQ(item->unpacked, 4300000000u);
+    EXPECT_EQ(item->unpacked, size);
+    EXPECT_GT(item->packed, 0u);
+    EXPECT_LT(item->packed, size / 100);  // zeros deflate
     EXPECT_EQ(LSP_UNPACK("sparse.bin", "", archive().c_str(), "", LSP_UF_TEST), LSP_OK);
+    ASSERT_EQ(LSP_UNPACK("sparse.bin", "", archive().c_str(), dest.c_str(), LSP_UF_ALWAYS_OVERWRITE), LSP_OK);
+    EXPECT_EQ(std::filesystem::file_size(dest + "/sparse.bin"), size);
+    EXPECT_TRUE(sameContent(big, dest + "/sparse.bin", size));
+    std::filesystem::remove(dest + "/sparse.bin");
+    // Deleting the other item copies the big one into a new archive as it is.
     EXPECT_EQ(LSP_DELETEITEM("item.txt", path.c_str(), archive().c_str(), "", 0), LSP_OK);
-    EXPECT_TRUE(unzipTestPasses(archive()));
+    EXPECT_EQ(
+        runCommand("unzip -l " + quoted(archive()) + " | grep -Eq '^ *" + std::to_string(size) + " .*sparse.bin'"), 0);
     EXPECT_EQ(LSP_UNPACK("sparse.bin", "", archive().c_str(), "", LSP_UF_TEST), LSP_OK);
 }
 
