@@ -1,12 +1,29 @@
 #include "app/ConsoleBackupView.h"
 
 #include <cstdio>
+#include <iostream>
 #include <ostream>
 
 #include "framework/Clock.h"
 #include "framework/Picture.h"
 
 namespace quillet {
+
+std::string failedLine(const std::string& path, const std::string& reason) {
+    const auto oneLine = [](std::string text) {
+        for (char& c : text)
+            if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+        return text;
+    };
+    return "failed\t" + oneLine(path) + "\t" + oneLine(reason) + "\n";
+}
+
+ConsoleBackupView::ConsoleBackupView(std::ostream& out, const Clock& clock, std::ostream* err)
+    : out_(out), err_(err ? *err : std::cerr), clock_(clock) {}
+
+void ConsoleBackupView::fileFailed(const std::string& path, const std::string& reason) {
+    err_ << failedLine(path, reason) << std::flush;
+}
 
 void ConsoleBackupView::setStatus(const std::string& text) {
     if (text == lastStatus_) return;

@@ -10,12 +10,17 @@ namespace quillet {
 
 class Clock;
 
+// "failed<TAB>path<TAB>reason": the line that names a failed file or folder. Tabs and line
+// breaks inside the path or reason become blanks, so that each failure is one line.
+std::string failedLine(const std::string& path, const std::string& reason);
+
 // A backup run without a window: status texts, the caption and the end figures are
 // printed as lines, and a progress line (percent, files, bytes) at most once a second.
 // Messages go through the Dialogs (to the error stream in console mode), not here.
 class ConsoleBackupView : public BackupRunView {
 public:
-    ConsoleBackupView(std::ostream& out, const Clock& clock) : out_(out), clock_(clock) {}
+    // Failed files and folders are named on err (standard error unless given).
+    ConsoleBackupView(std::ostream& out, const Clock& clock, std::ostream* err = nullptr);
 
     void setStatus(const std::string& text) override;
     void setProgress(int percent) override;
@@ -25,6 +30,7 @@ public:
     void setCaption(const std::string& caption) override;
     void showFiles(const BackupFileList& files) override { files_ = &files; }
     void fileChanged(std::size_t index) override;
+    void fileFailed(const std::string& path, const std::string& reason) override;
     void setTotals(std::int64_t files, std::int64_t bytes) override;
     void showResults(double seconds, std::int64_t compressedBytes) override;
 
@@ -32,6 +38,7 @@ private:
     void maybePrintProgress(bool force = false);
 
     std::ostream& out_;
+    std::ostream& err_;
     const Clock& clock_;
     const BackupFileList* files_ = nullptr;
     std::int64_t totalFiles_ = 0, totalBytes_ = 0;

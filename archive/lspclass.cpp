@@ -509,6 +509,8 @@ std::string lspclass::ErrorText(int status) {
             return "Internal error";
         case 40:
             return "Bad command structure";
+        case 41:
+            return "changed while being read";
         case 42:
             return "Load library error";
         default:

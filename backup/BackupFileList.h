@@ -15,6 +15,7 @@ struct BackupFileEntry {
     std::int64_t SIZE = 0;
     std::string SORTNAME;   // FILENAME upper-cased: the final order
     std::int32_t TIME = 0;  // last-write time of day, hundredths since midnight plus one
+    std::string REASON;     // why it failed (ICON 3)
 };
 
 // BackupFileList for a backup and PreviewFileList for a preview: the same entries, so a

@@ -1,7 +1,12 @@
 #include "backup/BackupRun.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
 #include <memory>
+#include <cstring>
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
@@ -17,6 +22,17 @@
 namespace quillet {
 
 namespace {
+
+// Why a file could not be packed, in words: for a file that cannot be opened the
+// system's reason ("Permission denied"), else the library's.
+std::string failureReason(std::int16_t status, const std::string& file) {
+    if (status == LSP_E_OPEN_SOURCE) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0) return std::strerror(errno);
+        ::close(fd);
+    }
+    return lspclass::ErrorText(status);
+}
 
 extern "C" {
 static void onProgress(void* context, int percent) {
@@ -104,8 +120,11 @@ void BackupRun::open() {
     speed_ = speedSetting(s_.settings.readInt("Preferences", "SpeedOptimization"));
 
     ScanHost scanHost(*this);
-    ScanServices scan{s_.fs, s_.dialogs, scanHost};
+    // A folder that cannot be read is named and left out; the rest is backed up.
+    skipped_.clear();
+    ScanServices scan{s_.fs, s_.dialogs, scanHost, &skipped_};
     const ScanOutcome outcome = ScanProjectFiles(scan, s_.catalog, a_.project.SYSID, files_, scantext::PurgingExcluded);
+    for (const SkippedFolder& f : skipped_) view_.fileFailed(f.folder + (f.folder == "/" ? "" : "/"), f.reason);
     scanCancelled_ = outcome == ScanOutcome::Cancelled;
     const bool selected = outcome == ScanOutcome::Completed;
     if (!selected) files_.clear();
@@ -144,7 +163,8 @@ void BackupRun::open() {
     }
 
     fileIndex_ = 0;
-    errorCount_ = 0;
+    errorCount_ = static_cast<std::int64_t>(skipped_.size());
+    if (errorCount_ > 0) result_ = 1;
     completedSound_ = s_.settings.read("Sounds", "Completed");
     errorSound_ = s_.settings.read("Sounds", "Error");
     phase_ = Phase::Packing;
@@ -210,8 +230,10 @@ void BackupRun::packOne() {
     } else {
         result_ = 1;
         file.ICON = fileicon::Failed;
+        file.REASON = failureReason(status, file.FILENAME);
         ++errorCount_;
         view_.fileChanged(fileIndex_ - 1);
+        view_.fileFailed(file.FILENAME, file.REASON);
         if (status == LSP_INTERRUPTED) {
             endWithoutArchive();
             return;

@@ -7,6 +7,7 @@
 #include "backup/BackupFileList.h"
 #include "backup/ChangeWatchList.h"
 #include "backup/RotateArchives.h"
+#include "backup/ScanProjectFiles.h"
 #include "catalog/Records.h"
 #include "framework/RunHost.h"
 
@@ -73,6 +74,9 @@ public:
     virtual void showNoFilesRow() {}
     // The file at index (from 0) is being packed or has its icon now: select and redraw it.
     virtual void fileChanged(std::size_t /*index*/) {}
+    // A file or folder failed and is not in the backup; reason says why ("Permission
+    // denied", "changed while being read"). A failed file of the list also has its icon.
+    virtual void fileFailed(const std::string& /*path*/, const std::string& /*reason*/) {}
     virtual void setTotals(std::int64_t /*files*/, std::int64_t /*bytes*/) {}
     virtual void setButtonLabel(const std::string& /*label*/) {}
     // The status line turns red after a failure.
@@ -150,6 +154,8 @@ public:
     std::uint8_t result() const { return result_; }
 
     const BackupFileList& files() const { return files_; }
+    // Folders the scan could not read: left out of the backup, each counted as an error.
+    const SkippedFolders& skippedFolders() const { return skipped_; }
     std::size_t fileIndex() const { return fileIndex_; }
     const std::string& buttonLabel() const { return buttonLabel_; }
     bool packing() const { return inPackCall_; }
@@ -183,6 +189,7 @@ private:
     std::uint8_t result_ = 0;
     bool scanCancelled_ = false;
     BackupFileList files_;
+    SkippedFolders skipped_;
     std::int64_t totalFiles_ = 0;
     std::int64_t totalBytes_ = 0;
     std::size_t fileIndex_ = 0;

@@ -42,6 +42,26 @@ struct WalkFailure {
     std::string reason;
 };
 
+// The system's reason out of a file-system error text ("Cannot enter the folder:
+// Permission denied: /path" gives "Permission denied").
+std::string reasonOf(const std::string& error) {
+    std::string reason = error;
+    if (const auto colon = reason.find(": "); colon != std::string::npos) reason.erase(0, colon + 2);
+    if (const auto colon = reason.find(": /"); colon != std::string::npos) reason.erase(colon);
+    return reason.empty() ? error : reason;
+}
+
+// Records a folder the scan leaves out, once; false when the caller keeps no such list
+// and the folder must stop the scan instead.
+bool skipFolder(ScanServices& s, std::string folder, const std::string& error) {
+    if (!s.skipped) return false;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    for (const SkippedFolder& f : *s.skipped)
+        if (f.folder == folder) return true;
+    s.skipped->push_back({std::move(folder), reasonOf(error)});
+    return true;
+}
+
 // Walks one folder and everything below it, depth first, appending to subfolders as it goes.
 bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& subfolders, bool keepFiles,
           Files& filesOfFolder, WalkFailure& failure) {
@@ -69,7 +89,13 @@ bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& su
         subfolders.push_back({dirname, 0, std::move(sortfield), {}});
         const std::size_t index = subfolders.size() - 1;  // the vector grows below
         Files files;
-        if (!walk(s, dirname, subfolders, keepFiles, files, failure)) return false;
+        if (!walk(s, dirname, subfolders, keepFiles, files, failure)) {
+            // A subfolder that cannot be entered or listed failed before adding anything
+            // below it: with a list of skipped folders it is named there and left out.
+            if (subfolders.size() != index + 1 || !skipFolder(s, failure.folder, failure.reason)) return false;
+            subfolders.pop_back();
+            continue;
+        }
         subfolders[index].files = std::move(files);
     }
     if (!subfolders.empty()) s.host.setFolderLine(subfolders.back().DIRNAME);
@@ -77,21 +103,36 @@ bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& su
 }
 
 // recurse, optionally keeping each folder's files (rootFiles gets the start folder's).
+// rootSkipped tells that the start folder exists but could not be read and has been
+// recorded as skipped (nothing below it is then returned).
 std::optional<std::vector<Subfolder>> walkBelow(ScanServices& s, const std::string& folder, bool keepFiles,
-                                                Files& rootFiles) {
+                                                Files& rootFiles, bool& rootSkipped) {
     const std::string remembered = s.fs.currentFolder();
     std::vector<Subfolder> subfolders;
+    rootSkipped = false;
 
     // The folder as given: the records keep it trimmed, and a path is never trimmed again.
     std::string root = folder;
     if (root.empty() || root.back() != '/') root += '/';
     if (Status entered = s.fs.setCurrentFolder(root); !entered) {
+        // Only a folder that is not there stops the scan; one that is there but shut is skipped.
+        if (s.fs.folderExists(root) && skipFolder(s, root, entered.error())) {
+            rootSkipped = true;
+            return subfolders;
+        }
         s.dialogs.message("The Path: " + root + " not found!", "Path not found!", Icon::Exclamation, buttons::Ok);
         return std::nullopt;
     }
 
     WalkFailure failure;
     if (!walk(s, root, subfolders, keepFiles, rootFiles, failure)) {
+        if (subfolders.empty() && skipFolder(s, failure.folder, failure.reason)) {
+            // The start folder itself could be entered but not listed.
+            (void)s.fs.setCurrentFolder(remembered);
+            rootFiles.clear();
+            rootSkipped = true;
+            return subfolders;
+        }
         // Named, so that a run that stops here says which folder stopped it.
         s.dialogs.message("The Path: " + failure.folder + " could not be read!|" + failure.reason, "Path not found!",
                           Icon::Exclamation, buttons::Ok);
@@ -147,12 +188,13 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
     std::vector<FolderToScan> folders;
     if (component.RECURSE) {
         Files rootFiles;
-        auto below = walkBelow(s, component.PATH, true, rootFiles);
+        bool rootSkipped = false;
+        auto below = walkBelow(s, component.PATH, true, rootFiles, rootSkipped);
         if (!below) return ScanOutcome::PathNotFound;
         folders.reserve(below->size() + 1);
         for (Subfolder& sub : *below) folders.push_back({std::move(sub.DIRNAME), std::move(sub.files)});
         // The component's own folder comes after all of its subfolders.
-        folders.push_back({component.PATH, std::move(rootFiles)});
+        if (!rootSkipped) folders.push_back({component.PATH, std::move(rootFiles)});
     } else {
         folders.push_back({component.PATH, std::nullopt});
     }
@@ -162,6 +204,10 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
     SplitMaskList(component.MASK, masks);
     for (FolderToScan& dir : folders) {
         if (Status entered = s.fs.setCurrentFolder(dir.DIRNAME); !entered) {
+            // A subfolder gone since the walk, or a component folder that is there but shut.
+            const bool isComponentFolder = dir.DIRNAME == component.PATH;
+            if ((!isComponentFolder || s.fs.folderExists(dir.DIRNAME)) && skipFolder(s, dir.DIRNAME, entered.error()))
+                continue;
             s.dialogs.beep();
             s.dialogs.message(dir.DIRNAME, "Path Not Found", Icon::Exclamation, buttons::Ok);
             return ScanOutcome::PathNotFound;
@@ -188,6 +234,7 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
             } else {
                 auto listing = s.fs.list(s.fs.currentFolder(), mask, 0);
                 if (!listing) {
+                    if (skipFolder(s, dir.DIRNAME, listing.error())) break;
                     // Entered but not readable: stop rather than leave its files out unnoticed.
                     s.dialogs.beep();
                     s.dialogs.message(dir.DIRNAME + "|" + listing.error(), "Path Not Found", Icon::Exclamation,
@@ -209,7 +256,8 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
 bool recurse(ScanServices& s, const std::string& folder, DirectoryList& target) {
     target.clear();
     Files unused;
-    auto below = walkBelow(s, folder, false, unused);
+    bool rootSkipped = false;
+    auto below = walkBelow(s, folder, false, unused, rootSkipped);
     if (!below) return false;
     target.reserve(below->size());
     for (Subfolder& sub : *below) target.push_back({std::move(sub.DIRNAME), sub.MARK});

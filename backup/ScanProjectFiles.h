@@ -31,13 +31,27 @@ enum class ScanOutcome {
     CatalogError,  // the components could not be read; the message has been shown
 };
 
+// A folder the scan could not enter or list, and why ("Permission denied").
+struct SkippedFolder {
+    std::string folder;
+    std::string reason;
+};
+using SkippedFolders = std::vector<SkippedFolder>;
+
 // What the scan works with: the file system (its virtual current folder is moved
 // through every scanned folder), the message seam, and the window (or console) hosting
 // the run: status line, folder line, Cancel button and event pumping.
+//
+// With skipped, a folder that exists but cannot be entered or listed (a subfolder of mode
+// 000, one that vanished after the walk, an unreadable component folder) is added there
+// once and left out, and the scan goes on; only a component folder that does not exist
+// stops it. Without, any such folder stops the scan, so that no caller loses files
+// unnoticed.
 struct ScanServices {
     FileSystem& fs;
     Dialogs& dialogs;
     RunHost& host;
+    SkippedFolders* skipped = nullptr;
 };
 
 // One folder to scan for a component.

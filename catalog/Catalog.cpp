@@ -1,5 +1,9 @@
 #include "catalog/Catalog.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 namespace quillet {
 
 namespace {
@@ -14,6 +18,21 @@ auto readByKey(Store& store, std::string_view keyName, const std::vector<Value>&
     return row;
 }
 
+// The next project number: above every project and above every project that components
+// still name, so that a new project never inherits the components (and the files) of one
+// whose record was lost.
+Result<std::int64_t> nextProjectNumber(RecordDatabase& db) {
+    auto next = db.nextNumber(catalog::Project, "SYSID");
+    if (!next) return next;
+    auto aboveComponents = db.nextNumber(catalog::Comps, "PROSYSID");
+    if (!aboveComponents) return aboveComponents;
+    return std::max(*next, *aboveComponents);
+}
+
+Result<std::int64_t> nextNumberOf(RecordDatabase& db, std::string_view label) {
+    return label == catalog::Project ? nextProjectNumber(db) : db.nextNumber(label, "SYSID");
+}
+
 // Stores item, first giving a SYSID of 0 the next number of the table. Numbering and
 // storing happen in one transaction, so two processes cannot take one number.
 template <class T>
@@ -21,7 +40,7 @@ Result<T> insertNumbered(RecordDatabase& db, KeyedStore<T>& store, std::string_v
     if (item.SYSID != 0) return store.insert(item);
     std::optional<Result<T>> stored;
     Status s = db.transaction([&]() -> Status {
-        auto next = db.nextNumber(label, "SYSID");
+        auto next = nextNumberOf(db, label);
         if (!next) return Status::failure(next.error());
         T numbered = item;
         numbered.SYSID = static_cast<std::int32_t>(*next);
@@ -37,11 +56,35 @@ Result<T> insertNumbered(RecordDatabase& db, KeyedStore<T>& store, std::string_v
 Catalog::Catalog(std::string dataFolder, int busyTimeoutMs)
     : db_(std::move(dataFolder), catalogFiles(), busyTimeoutMs) {}
 
+// Project.tps missing or empty while Comps.tps still holds components means the projects
+// were lost, not that this is a first start: creating an empty Project.tps would hand the
+// old components (and their files) to the next new project.
+Status Catalog::checkProjectsBesideComponents() {
+    const std::string projects = db_.pathOf(catalog::ProjectFile);
+    const std::string comps = db_.pathOf(catalog::CompsFile);
+    struct stat st {};
+    const bool projectsMissing = ::stat(projects.c_str(), &st) != 0;
+    if (!projectsMissing && st.st_size > 0) return {};
+    if (::stat(comps.c_str(), &st) != 0 || st.st_size == 0) return {};
+    RecordDatabase alone(db_.folder(), {catalogFiles()[1]});
+    if (Status s = alone.open(); !s) return s;
+    const auto components = alone.count(catalog::Comps);
+    alone.close();
+    if (!components) return Status::failure(components.error());
+    if (*components == 0) return {};
+    return Status::failure(
+        "The record file " + projects + (projectsMissing ? " is missing" : " is empty") + ", but " +
+        std::string(catalog::CompsFile) + " beside it still holds " + std::to_string(*components) + " component" +
+        (*components > 1 ? "s" : "") + " of projects.|Nothing has been recreated: put back a copy of " +
+        std::string(catalog::ProjectFile) + ", or move " + std::string(catalog::CompsFile) + " away to start afresh.");
+}
+
 Status Catalog::open() {
     if (users_ > 0) {
         ++users_;
         return {};
     }
+    if (Status s = checkProjectsBesideComponents(); !s) return s;
     Status s = db_.open();
     if (s) users_ = 1;
     return s;
@@ -86,7 +129,7 @@ Result<std::optional<Mask>> Catalog::maskOf(const Component& component) {
 }
 
 Result<Project> ProjectStore::prime() {
-    auto next = db_.nextNumber(catalog::Project, "SYSID");
+    auto next = nextProjectNumber(db_);
     if (!next) return Result<Project>::failure(next.error());
     Project p;
     p.SYSID = static_cast<std::int32_t>(*next);

@@ -24,7 +24,9 @@ public:
     explicit Catalog(std::string dataFolder, int busyTimeoutMs = RecordDatabase::DefaultBusyTimeoutMs);
 
     // Opens (creating missing files empty) on the first call; later calls only count.
-    // A file that cannot be opened is named in the message and left untouched.
+    // A file that cannot be opened is named in the message and left untouched. A missing or
+    // empty Project.tps beside a Comps.tps that still holds components is reported and
+    // nothing is created.
     Status open();
     // Closes the files when the last user closes them.
     void close();
@@ -48,6 +50,8 @@ public:
     Result<std::optional<Mask>> maskOf(const Component& component);
 
 private:
+    Status checkProjectsBesideComponents();
+
     RecordDatabase db_;
     int users_ = 0;
 };

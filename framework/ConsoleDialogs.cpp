@@ -38,8 +38,17 @@ ConsoleDialogs::ConsoleDialogs(std::ostream& out) : out_(out) {}
 
 int ConsoleDialogs::message(const MessageRequest& request) {
     if (!request.title.empty()) out_ << request.title << ": ";
-    out_ << messageLines(request.text) << '\n' << std::flush;
-    return clampedDefault(request);
+    out_ << messageLines(request.text) << '\n';
+    const std::vector<std::string> labels = splitButtons(request.buttons);
+    const int chosen = clampedDefault(request);
+    if (labels.size() > 1) {
+        // A question nobody was there to answer: say what was taken for the answer.
+        std::string label = labels[static_cast<std::size_t>(chosen - 1)];
+        label.erase(std::remove(label.begin(), label.end(), '&'), label.end());
+        out_ << "(answered \"" << label << "\", the default)\n";
+    }
+    out_ << std::flush;
+    return chosen;
 }
 
 void ConsoleDialogs::beep() {

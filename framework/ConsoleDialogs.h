@@ -11,7 +11,8 @@ namespace quillet {
 
 // Dialogs for runs without a display: every message is printed to the error stream as
 // "TITLE: text" (a "|" in the text starts a new line) and answered with its default
-// button. The choosers answer nothing, the wait cursor does nothing and a beep is a BEL
+// button; a question (more than one button) is followed by the line
+// "(answered "No", the default)". The choosers answer nothing, the wait cursor does nothing and a beep is a BEL
 // character.
 class ConsoleDialogs : public Dialogs {
 public:

@@ -8,7 +8,6 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "lsp/EntryData.h"
@@ -47,19 +46,6 @@ z_stream* deflater(int level) {
         deflateReset(z.get());
     }
     return z.get();
-}
-
-// The process's file-creation mask, read without changing it (umask() would, for a
-// moment, for every thread).
-mode_t processUmask() {
-    static const mode_t mask = [] {
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-        return static_cast<mode_t>(022);
-    }();
-    return mask;
 }
 
 std::string localHeader(const ZipEntry& e, const std::string& localExtra) {
@@ -102,9 +88,10 @@ std::int16_t ArchiveWriter::create(const std::string& folder, const std::string&
     if (base.empty()) base = ".";
     if (base.back() != '/') base.push_back('/');
     std::string name = base + archiveName.substr(0, 180) + ".lsptmp-XXXXXX";
+    // mkostemp creates the file for its owner alone (0600), whatever the umask: a backup
+    // holds files that other users may not read.
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) return LSP_E_CREATE_TEMP;
-    ::fchmod(fd_, 0666 & ~processUmask());
     tempPath_ = name;
     buffer_.resize(kBufferSize);
     return LSP_OK;

@@ -68,7 +68,8 @@ bool allZero(const unsigned char* d, std::size_t n) {
 }
 
 // A free name beside the target for writing before the rename.
-Fd createTemporary(int dirFd, const std::string& name, std::string& tempName, bool forLink, const std::string& link) {
+Fd createTemporary(int dirFd, const std::string& name, std::string& tempName, bool forLink, const std::string& link,
+                   mode_t mode = 0666) {
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempName = "." + name.substr(0, 200) + ".lsp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
@@ -77,7 +78,7 @@ Fd createTemporary(int dirFd, const std::string& name, std::string& tempName, bo
             if (errno != EEXIST) break;
             continue;
         }
-        const int fd = ::openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        const int fd = ::openat(dirFd, tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) return Fd(fd);
         if (errno != EEXIST) break;
     }
@@ -166,15 +167,19 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
     }
 
     // A new file is written in place; one that replaces another goes through a new name.
+    // A file with recorded permissions is created for its owner alone until they are set,
+    // so that a file only its owner could read is never readable by others on its way back.
+    const mode_t recordedMode = static_cast<mode_t>(e.unixMode() & 07777 & ~(S_ISUID | S_ISGID));
+    const mode_t createMode = recordedMode ? 0600 : 0666;
     std::string temp;
     Fd out;
     if (!exists) {
-        out = Fd(::openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        out = Fd(::openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, createMode));
         if (out.fd < 0 && errno != EEXIST)
             return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
     }
     if (out.fd < 0) {
-        out = createTemporary(dir.fd, name, temp, false, {});
+        out = createTemporary(dir.fd, name, temp, false, {}, createMode);
         if (out.fd < 0) return LSP_E_CREATE_OUTPUT;
     }
     const std::string& written = temp.empty() ? name : temp;
@@ -205,7 +210,8 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
     if (status == LSP_OK && endsInHole && ::ftruncate(out.fd, static_cast<off_t>(length)) != 0)
         status = writeFailure(errno);
     if (status == LSP_OK) {
-        if (e.hasOwn && (e.ownFlags & kOwnRetainMode) && e.unixMode()) ::fchmod(out.fd, e.unixMode() & 0777);
+        // The recorded permissions come back (never the set-user/group-ID bits).
+        if (recordedMode) ::fchmod(out.fd, recordedMode);
         ::futimens(out.fd, times);
         const int fd = out.fd;
         out.fd = -1;

@@ -186,6 +186,25 @@ std::string itemPathFor(const std::string& folder, std::uint32_t flags) {
     return withSlash;
 }
 
+// Size, modification and change time of the open file against what they were when it
+// was opened: any difference means the packed data may mix two states of the file.
+bool changedWhileRead(const PackSource& source) {
+    struct stat now {};
+    if (::fstat(source.fd, &now) != 0) return true;
+    const auto same = [](const timespec& a, const timespec& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    return now.st_size != source.st.st_size || !same(now.st_mtim, source.st.st_mtim) ||
+           !same(now.st_ctim, source.st.st_ctim);
+}
+
+// Opens the file afresh (it may have been replaced under its name meanwhile).
+bool reopen(PackSource& source, const std::string& filePath) {
+    ::close(source.fd);
+    source.fd = ::open(filePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    return source.fd >= 0 && ::fstat(source.fd, &source.st) == 0 && S_ISREG(source.st.st_mode);
+}
+
 bool isWriteFailure(std::int16_t s) {
     return s == LSP_E_DISK_FULL || s == LSP_E_WRITE || s == LSP_E_CREATE_TEMP || s == LSP_E_OPEN_TEMP ||
            s == LSP_E_UNEXPECTED_EOF || s == LSP_E_HEADER;
@@ -293,12 +312,21 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     const std::uint64_t mark = w.offset();
     const std::size_t count = w.entries().size();
     if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), true);
-    Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
-    if (const auto s = w.addFile(source, request, progress); s != LSP_OK) {
-        // The item is abandoned: the archive stays as it was before it.
+    // The item is abandoned: the archive stays as it was before it.
+    const auto abandon = [&](std::int16_t s) {
         w.rollback(mark, count);
         if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), false);
         return failed(s);
+    };
+    // A file that changed while it was read is packed once more from the start, over the
+    // same place in the archive; a second change leaves it out.
+    for (int attempt = 0;; ++attempt) {
+        Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
+        if (const auto s = w.addFile(source, request, progress); s != LSP_OK) return abandon(s);
+        if (source.fd < 0 || !changedWhileRead(source)) break;
+        if (attempt == 1) return abandon(LSP_E_CHANGED);
+        w.rollback(mark, count);
+        if (!reopen(source, filePath)) return abandon(LSP_E_OPEN_SOURCE);
     }
 
     if (fresh) {

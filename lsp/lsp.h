@@ -54,7 +54,8 @@ enum {
     LSP_E_BAD_DATA = 36, /* compressed data cannot be decoded */
     LSP_E_SIZE_MISMATCH = 38,
     LSP_E_INTERNAL = 39,
-    LSP_E_BAD_COMMAND = 40 /* bad argument: empty name, name over 255 or path over LSP_TEXT_MAX bytes, unknown method */
+    LSP_E_BAD_COMMAND = 40, /* bad argument: empty name, name over 255 or path over LSP_TEXT_MAX bytes, unknown method */
+    LSP_E_CHANGED = 41      /* the file changed while it was read, twice: it is left out */
 };
 
 /* ---- Methods (LSP_PACK) -------------------------------------------------------- */
@@ -85,7 +86,7 @@ enum {
     LSP_PF_READ_ONLY = 0x0100,   /* record the read-only bit (owner lacks write permission) */
     LSP_PF_HIDDEN = 0x0200,      /* record the hidden bit (name begins with ".") */
     LSP_PF_SYSTEM = 0x0400,      /* a symbolic link is stored as a link (system bit) instead of what it points to */
-    LSP_PF_RETAIN = 0x0800,      /* extraction restores the stored permission bits */
+    LSP_PF_RETAIN = 0x0800,      /* kept in the item; extraction restores the recorded permissions anyway */
     LSP_PF_FAST = 0x1000,        /* superior method at level 1 */
     LSP_PF_MAXIMUM = 0x2000,     /* superior method at level 9 */
     LSP_PF_PUMP = 0x4000         /* report progress, pump events and honour stop requests */

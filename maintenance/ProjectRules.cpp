@@ -1,6 +1,7 @@
 #include "maintenance/ProjectRules.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <random>
 
@@ -8,6 +9,7 @@
 #include "maintenance/NormalizeMaskList.h"
 #include "platform/FileSystem.h"
 #include "platform/Utf8Text.h"
+#include "platform/Wildcard.h"
 
 namespace quillet {
 
@@ -85,6 +87,32 @@ std::string NormalizeFolderPath(std::string_view path) {
     return out;
 }
 
+bool SameFolder(std::string_view a, std::string_view b) {
+    const auto settled = [](std::string_view path) {
+        std::string folder = trimmed(path);
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        if (char* real = ::realpath(folder.c_str(), nullptr)) {
+            folder = real;
+            std::free(real);
+        }
+        return folder;
+    };
+    return settled(a) == settled(b);
+}
+
+std::optional<Project> ArchiveOwner(const std::vector<Project>& projects, std::int32_t exceptSysId,
+                                    const std::string& folder, const std::string& archiveName) {
+    for (const Project& p : projects) {
+        if (p.SYSID == exceptSysId || p.FAVORITES == 1) continue;
+        const std::string prefix(trimRight(p.PREFIX));
+        if (prefix.empty() || archiveName.size() != prefix.size() + 8) continue;
+        if (upperCased(archiveName.substr(0, prefix.size())) != upperCased(prefix)) continue;
+        if (!matchesMask(std::string_view(archiveName).substr(prefix.size()), "????.lsp")) continue;
+        if (SameFolder(p.DESTINATIONPATH, folder)) return p;
+    }
+    return std::nullopt;
+}
+
 Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, const LetterSource& letters) {
     using R = Result<Project>;
     ProjectStore projects = catalog.projects();
@@ -123,6 +151,20 @@ Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, cons
         if (holder->has_value())
             return R::failure("The prefix " + project.PREFIX + " is already used by the project " + (*holder)->NAME +
                               "; each project needs a prefix of its own.");
+    }
+
+    // A favourites folder and a normal project never share a folder.
+    auto all = catalog.projects().all();
+    if (!all) return R::failure(all.error());
+    for (const Project& other : *all) {
+        if ((other.FAVORITES == 1) == (project.FAVORITES == 1) ||
+            !SameFolder(other.DESTINATIONPATH, project.DESTINATIONPATH))
+            continue;
+        const Project& normal = project.FAVORITES == 1 ? other : project;
+        const Project& favourites = project.FAVORITES == 1 ? project : other;
+        return R::failure("The folder " + project.DESTINATIONPATH + " is the destination of the project " +
+                          normal.NAME + " and cannot also be the favourites folder " + favourites.NAME +
+                          ": deleting the favourites folder with its archives would delete that project's backups.");
     }
 
     if (Status s = validate(project); !s) return R::failure(s.error());

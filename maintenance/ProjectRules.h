@@ -48,6 +48,16 @@ Result<std::vector<std::string>> PrefixesInUse(Catalog& catalog);
 // home folder and a trailing "/" added when missing. Other paths stay as typed.
 std::string NormalizeFolderPath(std::string_view path);
 
+// Whether two destination folders are one folder: compared after their links are
+// resolved when both exist, else as written (trailing "/" and blanks aside).
+bool SameFolder(std::string_view a, std::string_view b);
+
+// The other project (normal, not a favourites folder) that has its archives in folder and
+// whose prefix makes archiveName one of them ("DOCS0003.LSP" for DOCS), if any: deleting
+// the archives of a project or favourites folder there must leave it alone.
+std::optional<Project> ArchiveOwner(const std::vector<Project>& projects, std::int32_t exceptSysId,
+                                    const std::string& folder, const std::string& archiveName);
+
 // A project to add, as the project form or the command line collects it.
 struct ProjectRequest {
     std::string name;
@@ -61,7 +71,10 @@ struct ProjectRequest {
 
 // Adds a project with the form's rules: prefix generated or normalised, destination with
 // its trailing "/", fields within their widths, a duplicate non-blank prefix refused with
-// the name of the project that holds it. Returns the stored record.
+// the name of the project that holds it. A favourites folder in a normal project's
+// destination (or a normal project in a favourites folder) is refused: deleting the
+// favourites folder with its archives would take the project's backups with it. Returns
+// the stored record.
 Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, const LetterSource& letters);
 
 // Adds a component to the project with the component form's rules: the folder normalised

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/ConsoleBackupView.h"
 #include "app/RefreshBackupList.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
@@ -227,7 +228,7 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
             const std::string why = result == -22
                                         ? std::string("the file exists and was kept (--overwrite replaces it)")
                                         : lspclass::ItemErrorText(result, e);
-            ctx.out << "failed\t" << field(target) << '\t' << why << '\n';
+            ctx.err << failedLine(target, why) << std::flush;
         }
         ctx.out.flush();
     }

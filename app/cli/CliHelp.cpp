@@ -101,7 +101,9 @@ const std::vector<Command>& commands() {
          "back up a project now",
          "Makes a new archive of the project exactly as 'quillet --console -P=PROJECT'\n"
          "does: it becomes PREFIX0001.LSP, older archives move up one number, those beyond\n"
-         "the project's maximum are deleted. Exit status 0 only when every file was packed.\n",
+         "the project's maximum are deleted. Exit status 0 only when every file was packed;\n"
+         "each file or folder that was not is named on standard error as\n"
+         "\"failed<TAB>PATH<TAB>reason\".\n",
          {},
          {"PROJECT"},
          1,
@@ -147,8 +149,8 @@ const std::vector<Command>& commands() {
          "ARCHIVE --to DIR [--paths] [--overwrite] [--create-dirs] [ITEM...]",
          "restore items of an archive file",
          "Restores every item of the archive, or each ITEM named (its stored path and name,\n"
-         "or its name alone), into DIR. One line per item: \"restored<TAB>FILE\" or\n"
-         "\"failed<TAB>FILE<TAB>reason\"; then the summary line.\n"
+         "or its name alone), into DIR. One line per item: \"restored<TAB>FILE\", or on\n"
+         "standard error \"failed<TAB>FILE<TAB>reason\"; then the summary line.\n"
          "  --to DIR        the folder to restore into; created when missing.\n"
          "  --paths         restore each item below DIR at its stored path\n"
          "                  (DIR/home/me/docs/a.txt); without it, DIR/a.txt.\n"

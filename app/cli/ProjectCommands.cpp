@@ -78,6 +78,9 @@ int projectRemove(CliContext& ctx, const ParsedArguments& args) {
     BackupListState archives;
     const bool deleteArchives = args.has("--delete-archives");
     if (deleteArchives) RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), archives);
+    // The other projects, so that no archive of theirs in the same folder is deleted.
+    auto everyProject = ctx.catalog()->projects().all();
+    if (!everyProject) return ctx.fail(everyProject.error());
 
     if (Status s = ctx.catalog()->deleteProject(project->SYSID); !s) return ctx.fail(s.error());
     if (!deleteArchives) return Success;
@@ -88,6 +91,10 @@ int projectRemove(CliContext& ctx, const ParsedArguments& args) {
     const std::string folder = destinationFolder(project->DESTINATIONPATH);
     for (const DirEntry& archive : archives.list) {
         const std::string path = folder + archive.shortName;
+        if (const auto owner = ArchiveOwner(*everyProject, project->SYSID, folder, archive.shortName)) {
+            ctx.warn("kept " + path + ": it is an archive of the project " + owner->NAME);
+            continue;
+        }
         if (Status s = ctx.fs.removeFile(path); !s) {
             ctx.fail(s.error());
             status = Failed;

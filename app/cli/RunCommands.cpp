@@ -1,5 +1,6 @@
 // quillet preview | backup: the selection scan and the unattended backup run.
 #include "app/CommandLine.h"
+#include "app/ConsoleBackupView.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
@@ -18,12 +19,15 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
 
     // The scan of the preview window, with nobody to press its Cancel button.
     PlainRunHost host;
-    ScanServices services{ctx.fs, ctx.dialogs, host};
+    SkippedFolders skipped;
+    ScanServices services{ctx.fs, ctx.dialogs, host, &skipped};
     BackupFileList files;
     const ScanOutcome outcome =
         ScanProjectFiles(services, *ctx.catalog(), project->SYSID, files, scantext::PurgingExcludeFiles);
     if (outcome == ScanOutcome::PathNotFound) return ctx.fail("a folder of the project could not be entered");
     if (outcome != ScanOutcome::Completed) return ctx.fail("the scan did not complete");
+    // The folders a backup would leave out, as the backup names them.
+    for (const SkippedFolder& f : skipped) ctx.err << failedLine(f.folder + (f.folder == "/" ? "" : "/"), f.reason);
 
     std::int64_t bytes = 0;
     for (const BackupFileEntry& f : files) {
@@ -32,7 +36,7 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
     }
     if (files.empty()) ctx.err << "<No Files Match Criteria>\n";
     ctx.out << "Total Files:\t" << files.size() << '\n' << "Total Bytes:\t" << bytes << '\n';
-    return Success;
+    return skipped.empty() ? Success : Failed;
 }
 
 int backupCommand(CliContext& ctx, const ParsedArguments& args) {

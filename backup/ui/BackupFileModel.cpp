@@ -83,6 +83,9 @@ QVariant BackupFileModel::data(const QModelIndex& index, int role) const {
             return index.column() == 0 ? QString::fromStdString(f.FILENAME) : groupedNumber(f.SIZE);
         case Qt::DecorationRole:
             return index.column() == 0 ? QVariant(iconFor(f.ICON)) : QVariant();
+        case Qt::ToolTipRole:
+            // A failed file says why.
+            return f.ICON == 3 && !f.REASON.empty() ? QVariant(QString::fromStdString(f.REASON)) : QVariant();
         case Qt::TextAlignmentRole:
             return index.column() == 1 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
         case Qt::UserRole:

@@ -116,7 +116,8 @@ TEST(ErrorTexts, KnownUnknownAndSilent) {
     EXPECT_EQ(lspclass::ErrorText(-30), "CANCEL button pressed");
     EXPECT_EQ(lspclass::ErrorText(17), "Output file write failure (was replacing the original LSP file)");
     EXPECT_EQ(lspclass::ErrorText(42), "Load library error");
-    EXPECT_EQ(lspclass::ErrorText(41), "Unknown error - #41");
+    EXPECT_EQ(lspclass::ErrorText(41), "changed while being read");  // a file that would not hold still
+    EXPECT_EQ(lspclass::ErrorText(43), "Unknown error - #43");
 }
 
 // The item's modification time travels from the file through the library's DOS words

@@ -27,7 +27,7 @@ struct Scan {
 
 Scan scan(ScanBench& b, const std::vector<Component>& components,
           std::string_view excludeText = scantext::PurgingExcluded) {
-    Scan r{ScanOutcome::Completed, {{"stale", 1, 0, "STALE", 0}}};
+    Scan r{ScanOutcome::Completed, {{"stale", 1, 0, "STALE", 0, ""}}};
     r.outcome = ScanProjectFiles(b.services, components, r.list, excludeText);
     return r;
 }

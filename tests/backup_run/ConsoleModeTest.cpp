@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -234,6 +235,48 @@ TEST(ConsoleMode, AFullDiskFailsTheRunAndLeavesTheOlderArchivesAlone) {
     EXPECT_EQ(readFile(b.dest + "PREF0001.LSP"), newest);
     EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), oldest);
     EXPECT_NE(err.find("Backup Failed: The new backup"), std::string::npos) << err;
+}
+
+TEST(ConsoleMode, UnreadableFilesAndFoldersAreNamedLeftOutAndKeepTheOlderArchive) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file; run the suite as an ordinary user";
+    ConsoleBench b(1);
+    b.dir.write("src/a.txt", "alpha");
+    b.dir.write("src/deep/b.txt", "beta");
+    b.dir.write("src/shut/inner/c.txt", "gamma");
+    b.dir.write("src/secret.txt", "delta");
+    ASSERT_EQ(b.run(), 0);
+    const std::string older = readFile(b.dest + "PREF0001.LSP");
+
+    // A folder of mode 000 and a file nobody may read: the rest is backed up, both are
+    // named with their reason, and the only archive that holds them is kept.
+    const std::string shut = b.src + "/shut", secret = b.src + "/secret.txt";
+    ASSERT_EQ(::chmod(shut.c_str(), 0), 0);
+    ASSERT_EQ(::chmod(secret.c_str(), 0), 0);
+    std::string out, err;
+    const int code = b.run(&out, &err);
+    ::chmod(shut.c_str(), 0755);
+    ::chmod(secret.c_str(), 0644);
+    EXPECT_EQ(code, 1) << out << err;
+    EXPECT_NE(err.find("failed\t" + shut + "/\tPermission denied\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("failed\t" + secret + "\tPermission denied\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("Path not found"), std::string::npos) << err;
+    EXPECT_NE(out.find("Completed - 2 Errors\n"), std::string::npos) << out;
+
+    ASSERT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), older);
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+    std::vector<std::string> listed = test::unzipNames(b.dest + "PREF0001.LSP");
+    std::sort(listed.begin(), listed.end());
+    const std::string root = b.src.substr(1);
+    Names expected{"LSPComments.inb", root + "/a.txt", root + "/deep/b.txt"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+
+    // A component folder that is not there still stops the run before anything is packed.
+    std::filesystem::remove_all(b.src);
+    EXPECT_EQ(b.run(&out, &err), 1);
+    EXPECT_NE(err.find("not found!"), std::string::npos) << err;
+    EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // when Project.tps is damaged.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "catalog/Catalog.h"
 #include "platform/Paths.h"
@@ -103,6 +104,71 @@ TEST(CatalogFiles, ADamagedProjectFileIsReportedAtOpenAndLeftAsItWas) {
     // A second attempt finds the same file, not a fresh empty one.
     EXPECT_FALSE(catalog.open());
     EXPECT_EQ(readFile(dir.file("Project.tps")), bytes);
+}
+
+TEST(CatalogFiles, LostProjectsAreReportedAndNoNewProjectTakesTheirComponents) {
+    test::TempDir dir;
+    const auto addProject = [&](Catalog& catalog, const std::string& name) {
+        auto p = catalog.projects().prime();
+        p->NAME = name;
+        auto stored = catalog.projects().insert(*p);
+        EXPECT_TRUE(stored) << stored.error();
+        Component c;
+        c.PROSYSID = stored->SYSID;
+        c.PATH = "/home/me/" + name + "/";
+        c.MASK = "*.*";
+        EXPECT_TRUE(catalog.components().insert(c));
+        return stored->SYSID;
+    };
+    {
+        Catalog catalog(dir.path());
+        ASSERT_TRUE(catalog.open());
+        ASSERT_EQ(addProject(catalog, "thesis"), 1);
+    }
+    const std::string firstProjects = readFile(dir.file("Project.tps"));
+    {
+        Catalog catalog(dir.path());
+        ASSERT_TRUE(catalog.open());
+        ASSERT_EQ(addProject(catalog, "mail"), 2);
+    }
+    const std::string comps = readFile(dir.file("Comps.tps"));
+
+    // Project.tps emptied, then gone: reported, and neither file is touched or created.
+    for (const bool removed : {false, true}) {
+        SCOPED_TRACE(removed ? "missing" : "empty");
+        if (removed)
+            ASSERT_EQ(::unlink(dir.file("Project.tps").c_str()), 0);
+        else
+            dir.write("Project.tps", "");
+        Catalog catalog(dir.path());
+        const Status s = catalog.open();
+        ASSERT_FALSE(s);
+        EXPECT_NE(s.error().find(std::string("Project.tps") + (removed ? " is missing" : " is empty")),
+                  std::string::npos)
+            << s.error();
+        EXPECT_NE(s.error().find("holds 2 components"), std::string::npos) << s.error();
+        EXPECT_FALSE(catalog.isOpen());
+        EXPECT_EQ(exists(dir.file("Project.tps")), !removed);
+        if (!removed) {
+            EXPECT_EQ(readFile(dir.file("Project.tps")), "");
+        }
+        EXPECT_EQ(readFile(dir.file("Comps.tps")), comps);
+    }
+
+    // An older copy of Project.tps put back: the next project is numbered above the
+    // components of the one it lacks, and starts without components.
+    dir.write("Project.tps", firstProjects);
+    Catalog catalog(dir.path());
+    ASSERT_TRUE(catalog.open());
+    auto primed = catalog.projects().prime();
+    ASSERT_TRUE(primed);
+    EXPECT_EQ(primed->SYSID, 3);
+    Project p;
+    p.NAME = "photos";
+    auto stored = catalog.projects().insert(p);
+    ASSERT_TRUE(stored) << stored.error();
+    EXPECT_EQ(stored->SYSID, 3);
+    EXPECT_TRUE(catalog.components().ofProject(3, catalog::K_Path)->empty());
 }
 
 TEST(CatalogFiles, OpenAndCloseAreCounted) {

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "CliRunner.h"
+#include "catalog/Catalog.h"
 #include "support/TempDir.h"
 
 namespace quillet::test {
@@ -103,7 +104,8 @@ TEST_F(CliRoundTripTest, NamedItemsAloneAreRestoredAndExistingFilesKeptUnlessOve
     work.write("flat/ideas.txt", "changed since");
     auto kept = run({"restore", archive, "--to", "flat", "ideas.txt"});
     EXPECT_EQ(kept.status, 1);
-    EXPECT_NE(kept.out.find("failed\t" + work.file("flat/ideas.txt")), std::string::npos) << kept.out;
+    EXPECT_NE(kept.err.find("failed\t" + work.file("flat/ideas.txt") + "\tthe file exists"), std::string::npos)
+        << kept.err;
     EXPECT_EQ(readFile(work.file("flat/ideas.txt")), "changed since");
 
     auto replaced = run({"restore", archive, "--to", "flat", "--overwrite", "ideas.txt"});
@@ -190,6 +192,41 @@ TEST_F(CliRoundTripTest, RemovingAProjectTakesItsArchivesOnlyWhenAsked) {
 
     ASSERT_EQ(run({"project", "remove", "other"}).status, 0);
     EXPECT_TRUE(std::ifstream(work.file("dest/OTHR0001.LSP")).good());
+}
+
+TEST_F(CliRoundTripTest, AFavouritesFolderNeverSharesAProjectsFolderNorDeletesItsArchives) {
+    const std::string archive = backUpDocs();
+    const std::string backup = readFile(archive);
+
+    // Refused both ways round, whatever the spelling of the folder.
+    auto refused = run({"project", "add", "Keepers", "--favorites", "--dest", work.file("dest") + "//"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("destination of the project Docs"), std::string::npos) << refused.err;
+    ASSERT_EQ(run({"project", "add", "Keepers", "--favorites", "--dest", "favs"}).status, 0);
+    refused = run({"project", "add", "Other", "--dest", "favs", "--prefix", "OTHR"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("favourites folder Keepers"), std::string::npos) << refused.err;
+    EXPECT_EQ(lines(run({"project", "list"}).out).size(), 2u);
+
+    // A favourites folder that shares the folder all the same (made before this rule, or
+    // by hand): deleting it with its archives takes its own copies and leaves Docs' alone.
+    {
+        Catalog catalog(home);
+        ASSERT_TRUE(catalog.open());
+        Project shared;
+        shared.NAME = "Old favourites";
+        shared.FAVORITES = 1;
+        shared.DESTINATIONPATH = work.file("dest") + "/";
+        ASSERT_TRUE(catalog.projects().insert(shared));
+        catalog.close();
+    }
+    work.write("dest/kept copy.lsp", backup);
+    auto removed = run({"project", "remove", "old favourites", "--delete-archives"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_EQ(removed.out, "deleted\t" + work.file("dest/kept copy.lsp") + "\n");
+    EXPECT_NE(removed.err.find("kept " + archive + ": it is an archive of the project Docs"), std::string::npos)
+        << removed.err;
+    EXPECT_EQ(readFile(archive), backup);
 }
 
 TEST_F(CliRoundTripTest, ProjectAndComponentLinesFollowTheFormsRules) {

@@ -22,7 +22,10 @@ TEST(ConsoleDialogs, PrintsTitleAndLinesAndTakesTheDefault) {
     ConsoleDialogs dialogs(out);
     EXPECT_EQ(dialogs.message("Improper Project Name Passed:||X", "Quillet Message", Icon::Exclamation), 1);
     EXPECT_EQ(dialogs.message("Cancel?", "Question", Icon::Question, buttons::YesNo, 2), answer::No);
-    EXPECT_EQ(out.str(), "Quillet Message: Improper Project Name Passed:\n\nX\nQuestion: Cancel?\n");
+    EXPECT_EQ(dialogs.message("Go on?", "", Icon::Question, "&Cancel|C&ontinue", 7), 2);
+    EXPECT_EQ(out.str(),
+              "Quillet Message: Improper Project Name Passed:\n\nX\nQuestion: Cancel?\n(answered \"No\", the default)\n"
+              "Go on?\n(answered \"Continue\", the default)\n");
     dialogs.beep();
     EXPECT_EQ(out.str().back(), '\a');
     EXPECT_FALSE(dialogs.pickFolder("Folder", "/"));

@@ -156,11 +156,12 @@ protected:
 TEST_F(DurabilityTest, EveryArchiveWriteIsSyncedBeforeAndAfterItsRename) {
     const std::string a = dir.write("src/a.txt", "first item");
     const std::string b = dir.write("src/b.txt", "second item");
-    const mode_t fresh = 0666 & ~[] {
-        const mode_t m = ::umask(0);
-        ::umask(m);
-        return m;
-    }();
+    // A new archive is its owner's alone, even under a umask that lets everyone read.
+    struct OpenUmask {
+        mode_t previous = ::umask(0);
+        ~OpenUmask() { ::umask(previous); }
+    } openUmask;
+    const mode_t fresh = 0600;
 
     // A new archive in folders that do not exist yet: each new folder is synced into its
     // parent, or the archive could vanish with it.
