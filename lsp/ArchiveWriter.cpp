@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "lsp/EntryData.h"
+#include "platform/CrashPoint.h"
 
 namespace lsp {
 
@@ -425,6 +426,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
 }
 
 std::int16_t ArchiveWriter::finish() {
+    quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryStarting);
     const std::uint64_t cdStart = offset();
     std::uint64_t count = 0;
     for (const auto& e : entries_) {
@@ -494,8 +496,10 @@ std::int16_t ArchiveWriter::finish() {
     add16(tail, 0);
     if (const auto s = put(tail.data(), tail.size()); s != LSP_OK) return s;
     if (const auto s = flush(); s != LSP_OK) return s;
+    quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryWritten);
     // fsync, not fdatasync: the archive's permissions are to survive a power loss too.
     if (::fsync(fd_) != 0) return error_ = writeFailure(errno);
+    quillet::crashPoint(quillet::CrashPoint::ArchiveSynced);
     return LSP_OK;
 }
 

@@ -12,6 +12,7 @@
 #include "lsp/Shared.h"
 #include "lsp/ZipDirectory.h"
 #include "lsp/lsp.h"
+#include "platform/CrashPoint.h"
 
 namespace {
 
@@ -125,7 +126,9 @@ std::int16_t commit(Session& s) {
     } else {
         writer->release();
     }
+    quillet::crashPoint(quillet::CrashPoint::ArchiveRenamed);
     syncFolder(folderOf(s.archive));
+    quillet::crashPoint(quillet::CrashPoint::ArchiveFolderSynced);
     return LSP_OK;
 }
 
