@@ -7,6 +7,8 @@
 #include "backup/RotateArchives.h"
 #include "framework/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
+#include "platform/TerminationSignals.h"
 
 namespace quillet {
 
@@ -23,12 +25,21 @@ std::string parentOf(const std::string& folder) {
     return p.substr(0, slash);
 }
 
-// Removes the temporary archive and any unfinished copy the packing library left beside
-// it when a run was killed.
+// Removes the temporary archive and any unfinished copy the packing library (or a rotation
+// plan being written) left beside it when a run was killed. Only ever called with the
+// folder locked and any interrupted rotation finished: the temporary archive is then not
+// a checked backup waiting for its number.
 void removeTemporaryArchive(const FileSystem& fs, const std::string& folder) {
     (void)fs.removeFile(folder + TemporaryArchiveName);
-    if (auto leftovers = fs.list(folder, std::string(TemporaryArchiveName) + ".lsptmp-*", 0))
-        for (const DirEntry& e : *leftovers) (void)fs.removeFile(folder + e.name);
+    for (const std::string& mask :
+         {std::string(TemporaryArchiveName) + ".lsptmp-*", std::string(RotationPlanName) + ".tmp-*"})
+        if (auto leftovers = fs.list(folder, mask, 0))
+            for (const DirEntry& e : *leftovers) (void)fs.removeFile(folder + e.name);
+}
+
+std::string trimmedName(std::string name) {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
 }
 
 }  // namespace
@@ -69,6 +80,27 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         // What the question promises; when it cannot be made the packing reports why.
         (void)s.fs.createFolders(folder);
     }
+
+    // One run at a time per destination, from the clean-up of what an earlier run left to
+    // the end of the rotation: two runs would share the temporary archive and the numbers.
+    const FolderLock lock(folder, trimmedName(project->NAME));
+    if (terminationRequested()) return ExecuteOutcome::Declined;
+    if (lock.state() == FolderLock::State::Busy) {
+        s.dialogs.message(folderInUseText(folder, lock.holder()), FolderInUseTitle, Icon::Exclamation, buttons::Ok, 1);
+        return ExecuteOutcome::Declined;
+    }
+    // A rotation that an earlier run could not finish holds that run's checked archive, the
+    // newest backup there is: it takes its number before anything else happens here.
+    if (const RecoveryOutcome recovered = CompleteInterruptedRotation(s.dialogs, folder);
+        recovered == RecoveryOutcome::Failed) {
+        s.dialogs.message("The backups in " + folder +
+                              " could not be renumbered after an interrupted backup, so no new backup has been "
+                              "started.|Nothing has been deleted.",
+                          "Backup Failed", Icon::Exclamation, buttons::Ok, 1);
+        return ExecuteOutcome::Failed;
+    }
+    // Listed again now that the folder is ours: another run may have just renumbered it.
+    RefreshBackupList(s.fs, project, s.programFolder, state.backups);
 
     // Archive numbers have four digits: a backup that would have to number an archive
     // 10000 would push it out of every listing of the project, so it is refused up front.

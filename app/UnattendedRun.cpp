@@ -13,6 +13,7 @@
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/TerminationSignals.h"
 
 namespace quillet {
 
@@ -66,6 +67,8 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
 
 int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
                       const Clock& clock, const std::string& projectName, BackupRunDriver& driver) {
+    // Stopping an unattended run (a logout, a service stop, Ctrl-C) cancels it cleanly.
+    catchTerminationSignals();
     FileSystem fs;
     lspclass archive(dialogs, paths.configFolder);
     archive.Init();

@@ -9,6 +9,7 @@
 #include "lsp/lsp.h"
 #include "platform/DateCodes.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "platform/IniFile.h"
 #include "platform/Utf8Text.h"
 
@@ -335,6 +336,13 @@ std::uint8_t lspclass::Add(const std::string& filePath, const std::string& title
     }
     ITEM_NAME = file;
     SetPackFlags();
+    // Changing an archive in a destination waits for a backup run there to finish.
+    const std::string archiveFolder = folderOfFile(archiveArgument());
+    const FolderLock lock(archiveFolder, "");
+    if (lock.state() == FolderLock::State::Busy) {
+        dialogs_.message(folderInUseText(archiveFolder, lock.holder()), FolderInUseTitle, Icon::Exclamation);
+        return 0xFF;
+    }
     std::int16_t status;
     {
         WaitCursor wait(dialogs_);
@@ -371,6 +379,12 @@ bool lspclass::readEntry(std::size_t index) {
 std::uint8_t lspclass::Delete(std::size_t index, std::uint8_t noPrompt, std::uint8_t noRelist) {
     if (!readEntry(index)) return 0;
     const std::string archive = archiveArgument();
+    const std::string archiveFolder = folderOfFile(archive);
+    const FolderLock lock(archiveFolder, "");
+    if (lock.state() == FolderLock::State::Busy) {
+        dialogs_.message(folderInUseText(archiveFolder, lock.holder()), FolderInUseTitle, Icon::Exclamation);
+        return 0;
+    }
     std::int16_t status;
     if (noPrompt == 0) {
         dialogs_.beep();

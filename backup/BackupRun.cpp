@@ -16,7 +16,9 @@
 #include "framework/Dialogs.h"
 #include "framework/Settings.h"
 #include "lsp/lsp.h"
+#include "platform/CrashPoint.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Utf8Text.h"
 
 namespace quillet {
@@ -181,6 +183,12 @@ void BackupRun::step() {
             bytesSinceYield_ = 0;
             return;
         }
+        // SIGTERM, SIGINT, SIGHUP: stopped as Cancel stops it, without the question.
+        if (terminationRequested()) {
+            result_ = 1;
+            endWithoutArchive();
+            return;
+        }
         // A press of the button between two files asks here; one during a file reaches
         // the library, which stops the file and returns -30.
         if (cancelRequested() && !confirmCancel()) return;
@@ -224,6 +232,7 @@ void BackupRun::packOne() {
     inPackCall_ = false;
 
     if (status == LSP_OK) {
+        crashPoint(CrashPoint::FilePacked);
         file.ICON = fileicon::Packed;
         ++packedFiles_;
         packedNames_.insert(file.FILENAME.substr(file.FILENAME.rfind('/') + 1));
@@ -234,7 +243,7 @@ void BackupRun::packOne() {
         ++errorCount_;
         view_.fileChanged(fileIndex_ - 1);
         view_.fileFailed(file.FILENAME, file.REASON);
-        if (status == LSP_INTERRUPTED) {
+        if (status == LSP_INTERRUPTED || terminationRequested()) {
             endWithoutArchive();
             return;
         }
@@ -310,11 +319,14 @@ void BackupRun::finish() {
 
     if (a_.archive) {
         a_.archive->ARCHIVE_NAME = a_.archivePath;
+        crashPoint(CrashPoint::CommentItemStarting);
         WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
+        crashPoint(CrashPoint::CommentItemWritten);
     }
     std::string why;
     std::int64_t compressedBytes = 0;
     const bool checked = completeAndCheck(why);
+    if (checked) crashPoint(CrashPoint::ReadBackChecked);
     if (!checked) {
         result_ = 1;
         (void)s_.fs.removeFile(a_.archivePath);
@@ -372,6 +384,11 @@ void BackupRun::finish() {
 }
 
 void BackupRun::countdownTick() {
+    if (terminationRequested()) {
+        setButtonLabel(backuptext::OkButton);
+        close();
+        return;
+    }
     const std::int64_t now = s_.clock.milliseconds();
     if (now - countdownMark_ < 1000) return;
     if (countdown_ > 0) {
@@ -426,7 +443,7 @@ void BackupRun::libraryProgress(int percent) {
 }
 
 bool BackupRun::libraryStopRequested() {
-    return cancelRequested();
+    return cancelRequested() || terminationRequested();
 }
 
 void BackupRun::libraryPump() {

@@ -7,8 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "framework/Dialogs.h"
+#include "platform/AtomicWrite.h"
+#include "platform/CrashPoint.h"
 #include "platform/Folders.h"
 #include "platform/Utf8Text.h"
 
@@ -18,6 +22,114 @@ namespace {
 
 int percentOf(std::size_t done, std::size_t total) {
     return total == 0 ? 0 : static_cast<int>(done * 100 / total);
+}
+
+// Which file a name held when the plan was made: a rename keeps all of this, so a step is
+// still to do exactly when its file is still under the step's old name.
+struct Identity {
+    unsigned long long inode = 0;  // 0: there was no such file
+    long long size = 0, seconds = 0, nanoseconds = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+Identity identityOf(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return {};
+    return {static_cast<unsigned long long>(st.st_ino), static_cast<long long>(st.st_size),
+            static_cast<long long>(st.st_mtim.tv_sec), static_cast<long long>(st.st_mtim.tv_nsec)};
+}
+
+struct Step {
+    bool remove = false;  // a surplus archive to delete; otherwise a rename from -> to
+    std::string from, to;
+    Identity identity;
+    // The rotation itself: the list entry the step renames and the bar after it (-1: none).
+    std::ptrdiff_t listIndex = -1;
+    int bar = -1;
+};
+
+constexpr const char* PlanHeading = "Quillet rotation plan 1";
+
+std::string planText(const std::vector<Step>& steps) {
+    std::ostringstream out;
+    out << PlanHeading << '\n';
+    for (const Step& s : steps) {
+        const Identity& i = s.identity;
+        out << (s.remove ? 'D' : 'R') << '\t' << i.inode << '\t' << i.size << '\t' << i.seconds << '\t' << i.nanoseconds
+            << '\t' << s.from;
+        if (!s.remove) out << '\t' << s.to;
+        out << '\n';
+    }
+    return out.str();
+}
+
+std::optional<std::vector<Step>> parsePlan(std::istream& in) {
+    std::string line;
+    if (!std::getline(in, line) || line != PlanHeading) return std::nullopt;
+    std::vector<Step> steps;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            fields.push_back(line.substr(start, tab - start));
+        fields.push_back(line.substr(start));
+        Step s;
+        s.remove = fields[0] == "D";
+        if ((!s.remove && fields[0] != "R") || fields.size() != (s.remove ? 6u : 7u)) return std::nullopt;
+        try {
+            s.identity = {std::stoull(fields[1]), std::stoll(fields[2]), std::stoll(fields[3]), std::stoll(fields[4])};
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        s.from = fields[5];
+        if (!s.remove) s.to = fields[6];
+        // Only names inside the folder: a plan never reaches outside it.
+        for (const std::string* name : {&s.from, &s.to})
+            if (name->find('/') != std::string::npos || *name == "." || *name == "..") return std::nullopt;
+        if (s.from.empty() || (!s.remove && s.to.empty())) return std::nullopt;
+        steps.push_back(std::move(s));
+    }
+    return steps;
+}
+
+bool writePlan(const std::string& folder, const std::vector<Step>& steps) {
+    for (const Step& s : steps)
+        if ((s.from + s.to).find_first_of("\t\n") != std::string::npos) return false;
+    return writeFileAtomically(folder + RotationPlanName, planText(steps)).ok();
+}
+
+void removePlan(const std::string& folder) {
+    syncFolder(folder);  // every rename is on disk before the plan goes
+    crashPoint(CrashPoint::RotationSynced);
+    ::unlink((folder + RotationPlanName).c_str());
+    syncFolder(folder);
+    crashPoint(CrashPoint::RotationPlanRemoved);
+}
+
+// Carries the steps out in order; the first rename that fails is reported and ends them.
+// Resuming (onlyWhereFound) passes over every step whose file is no longer under its old
+// name: it was done before the interruption. done(step) follows each step carried out.
+bool runSteps(Dialogs& dialogs, const std::string& folder, const std::vector<Step>& steps, bool onlyWhereFound,
+              const std::function<void(const Step&)>& done) {
+    for (const Step& s : steps) {
+        const std::string from = folder + s.from;
+        if (onlyWhereFound && (s.from == s.to || s.identity.inode == 0 || identityOf(from) != s.identity)) continue;
+        if (s.remove) {
+            // A failed delete is passed over; its file keeps its name and no rename replaces it.
+            (void)::unlink(from.c_str());
+            crashPoint(CrashPoint::RotationDeleted);
+        } else if (s.from != s.to) {
+            const std::string to = folder + s.to;
+            if (const int err = renameWithoutReplacing(from, to); err != 0) {
+                syncFolder(folder);  // renames and deletes so far must survive a power loss too
+                ReportRenameError(dialogs, err, from, to);
+                return false;
+            }
+            crashPoint(CrashPoint::RotationRenamed);
+        }
+        if (done) done(s);
+    }
+    return true;
 }
 
 }  // namespace
@@ -67,60 +179,80 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
     const std::string prefix(trimRight(request.prefix));
     RotationOutcome outcome;
 
-    // Surplus archives go first, the oldest at the end of the list. A failed delete is
-    // passed over; its file keeps its name and the renames below will not replace it.
+    // The whole rotation is planned first. Surplus archives go first, the oldest at the end
+    // of the list.
+    std::vector<Step> steps;
     if (request.maxBackups != 0 && request.keepOlder) {
         outcome.keptOverMaximum =
             std::max<std::int64_t>(0, static_cast<std::int64_t>(list.size()) + 1 - request.maxBackups);
     } else if (request.maxBackups != 0) {
         while (static_cast<int>(list.size()) + 1 > request.maxBackups) {
-            (void)fs.removeFile(folder + list.back().name);
+            steps.push_back({true, list.back().name, {}, identityOf(folder + list.back().name)});
             list.pop_back();
         }
     }
-
+    // Two passes: every archive first to 1002 and up, then to its final number, so that no
+    // rename meets an archive still to be moved. An archive already at its number (left by
+    // an interrupted earlier run) stays.
     const std::size_t n = list.size();
-    showBar(0);
-    auto renameEntry = [&](std::size_t i, const std::string& newName) {
-        const std::string from = folder + list[i - 1].name, to = folder + newName;
-        // An archive already at its number (left by an interrupted earlier run) stays.
-        const int err = from == to ? 0 : renameWithoutReplacing(from, to);
-        if (err != 0) {
-            ReportRenameError(dialogs, err, from, to);
-            return false;
-        }
-        list[i - 1].name = newName;
-        list[i - 1].shortName = newName;
-        return true;
-    };
+    std::vector<Identity> identities(n);
     for (std::size_t i = n; i >= 1; --i) {
-        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1001))) {
-            syncFolder(folder);  // renames and deletes so far must survive a power loss too
-            return outcome;
-        }
-        showBar(percentOf(n - i + 1, 2 * n));
+        identities[i - 1] = identityOf(folder + list[i - 1].name);
+        steps.push_back({false, list[i - 1].name, archiveFileName(prefix, static_cast<int>(i) + 1001),
+                         identities[i - 1], static_cast<std::ptrdiff_t>(i - 1), percentOf(n - i + 1, 2 * n)});
     }
-    for (std::size_t i = n; i >= 1; --i) {
-        if (!renameEntry(i, archiveFileName(prefix, static_cast<int>(i) + 1))) {
-            syncFolder(folder);
-            return outcome;
-        }
-        showBar(percentOf(n - i + 1, 2 * n) + 50);
-    }
+    for (std::size_t i = n; i >= 1; --i)
+        steps.push_back({false, archiveFileName(prefix, static_cast<int>(i) + 1001),
+                         archiveFileName(prefix, static_cast<int>(i) + 1), identities[i - 1],
+                         static_cast<std::ptrdiff_t>(i - 1), percentOf(n - i + 1, 2 * n) + 50});
+    steps.push_back(
+        {false, TemporaryArchiveName, archiveFileName(prefix, 1), identityOf(folder + TemporaryArchiveName)});
 
-    const std::string temp = folder + TemporaryArchiveName;
-    const std::string final = folder + archiveFileName(prefix, 1);
-    const int err = renameWithoutReplacing(temp, final);
-    syncFolder(folder);
-    if (err != 0) {
-        ReportRenameError(dialogs, err, temp, final);
-        return outcome;
-    }
+    // Without a plan (a folder that takes no new file) the rotation still runs; it just
+    // cannot be resumed.
+    const bool planned = writePlan(folder, steps);
+    if (planned) crashPoint(CrashPoint::RotationPlanWritten);
+    showBar(0);
+    const bool completed = runSteps(dialogs, folder, steps, false, [&](const Step& s) {
+        if (s.listIndex >= 0) {
+            list[static_cast<std::size_t>(s.listIndex)].name = s.to;
+            list[static_cast<std::size_t>(s.listIndex)].shortName = s.to;
+        }
+        if (s.bar >= 0) showBar(s.bar);
+    });
+    // A failed rename leaves the plan: the next run finishes what can be finished.
+    if (!completed) return outcome;
+    if (planned)
+        removePlan(folder);
+    else
+        syncFolder(folder);
+
     outcome.completed = true;
-    outcome.finalPath = final;
-    if (auto entry = fs.entry(final)) outcome.compressedBytes = entry->size;
+    outcome.finalPath = folder + archiveFileName(prefix, 1);
+    if (auto entry = fs.entry(outcome.finalPath)) outcome.compressedBytes = entry->size;
     showBar(-1);
     return outcome;
+}
+
+RecoveryOutcome CompleteInterruptedRotation(Dialogs& dialogs, const std::string& destination) {
+    std::string folder(trimRight(destination));
+    if (!folder.empty() && folder.back() != '/') folder.push_back('/');
+    const std::string path = folder + RotationPlanName;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return RecoveryOutcome::NothingToDo;
+
+    std::ifstream in(path, std::ios::binary);
+    const auto steps = S_ISREG(st.st_mode) && st.st_size < (1 << 20) && in ? parsePlan(in) : std::nullopt;
+    if (!steps) {
+        dialogs.message("The plan of an interrupted renumbering of backups, " + path +
+                            ", cannot be read.|Nothing has been changed. Put the archives in order (the newest as "
+                            "0001) and remove the file, then run the backup again.",
+                        "Rename Error", Icon::Exclamation, buttons::Ok, 1);
+        return RecoveryOutcome::Failed;
+    }
+    if (!runSteps(dialogs, folder, *steps, true, {})) return RecoveryOutcome::Failed;
+    removePlan(folder);
+    return RecoveryOutcome::Completed;
 }
 
 }  // namespace quillet

@@ -18,6 +18,10 @@ using BackupList = std::vector<DirEntry>;
 // The name of the archive while a backup is being packed, in the destination folder.
 inline constexpr const char* TemporaryArchiveName = "QLTTemp.___";
 
+// The rotation's plan, written to the destination before its first delete or rename and
+// removed after its last: a run that dies on the way leaves it for the next one to finish.
+inline constexpr const char* RotationPlanName = "QLTPlan.___";
+
 // The highest archive number: names have four digits, and listings look for exactly four.
 inline constexpr std::size_t MaxArchiveNumber = 9999;
 
@@ -47,8 +51,23 @@ struct RotationOutcome {
 // first rename that fails is reported (ReportRenameError) and ends the rotation. A rename
 // never replaces an existing file. bar receives the rename progress 0..100, and -1 when
 // done. list is updated to the names given.
+//
+// Every step is first written to the plan file RotationPlanName in the destination (synced),
+// so that a rotation cut short by a crash is finished by CompleteInterruptedRotation. The
+// plan stays when a rename fails: the checked new archive is then still the newest backup.
 RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
                                const std::function<void(int)>& bar = {});
+
+enum class RecoveryOutcome {
+    NothingToDo,  // no plan in the folder
+    Completed,    // an interrupted rotation has been finished and its plan removed
+    Failed,       // a step failed (reported with ReportRenameError) or the plan is unreadable; nothing more moved
+};
+
+// Finishes the rotation whose plan a run left in folder: every step whose file is still
+// where the plan found it (the same file, by identity) is done; steps done before the
+// interruption are passed over. The archives end in date order, the newest as 0001.
+RecoveryOutcome CompleteInterruptedRotation(Dialogs& dialogs, const std::string& folder);
 
 // The "Rename Error" message for a rename that failed with the system error `error`.
 void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, const std::string& newPath);

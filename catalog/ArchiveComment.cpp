@@ -5,6 +5,7 @@
 #include "catalog/ArchiveCommentRecord.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "platform/Utf8Text.h"
 
@@ -39,6 +40,14 @@ std::int16_t WriteArchiveComment(lspclass& archive, const std::string& programFo
         return LSP_E_OPEN_SOURCE;
     }
 
+    // The comment replaces an item of the archive: not while a backup runs in its folder
+    // (the run's own comment item nests in the run's lock).
+    const std::string archiveFolder = folderOfFile(std::string(trimRight(archive.ARCHIVE_NAME)));
+    const FolderLock lock(archiveFolder, "");
+    if (lock.state() == FolderLock::State::Busy) {
+        archive.dialogs().message(folderInUseText(archiveFolder, lock.holder()), FolderInUseTitle, Icon::Exclamation);
+        return LSP_E_OPEN_TEMP;
+    }
     const std::int16_t status = LSP_PACK(path.c_str(), archive.ARCHIVE_NAME.c_str(), archive.TEMP_PATH.c_str(),
                                          LSP_METHOD_SUPERIOR, CommentPackFlags);
     // 0x0020 leaves the archive open for more; the comment is the last item it gets.

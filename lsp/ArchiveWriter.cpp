@@ -12,6 +12,7 @@
 
 #include "lsp/EntryData.h"
 #include "lsp/ZipNames.h"
+#include "platform/CrashPoint.h"
 #include "platform/DateCodes.h"
 #include "platform/Utf8Text.h"
 
@@ -403,6 +404,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
 }
 
 std::int16_t ArchiveWriter::finish() {
+    quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryStarting);
     const std::uint64_t cdStart = offset();
     std::uint64_t count = 0;
     for (const auto& e : entries_) {
@@ -472,8 +474,10 @@ std::int16_t ArchiveWriter::finish() {
     add16(tail, 0);
     if (const auto s = put(tail.data(), tail.size()); s != LSP_OK) return s;
     if (const auto s = flush(); s != LSP_OK) return s;
+    quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryWritten);
     // fsync, not fdatasync: the archive's permissions are to survive a power loss too.
     if (::fsync(fd_) != 0) return error_ = writeFailure(errno);
+    quillet::crashPoint(quillet::CrashPoint::ArchiveSynced);
     return LSP_OK;
 }
 

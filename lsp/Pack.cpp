@@ -12,6 +12,7 @@
 #include "lsp/Shared.h"
 #include "lsp/ZipDirectory.h"
 #include "lsp/lsp.h"
+#include "platform/CrashPoint.h"
 #include "platform/Folders.h"
 
 namespace {
@@ -100,7 +101,9 @@ std::int16_t commit(Session& s) {
     } else {
         writer->release();
     }
+    quillet::crashPoint(quillet::CrashPoint::ArchiveRenamed);
     syncFolder(folderOf(s.archive));
+    quillet::crashPoint(quillet::CrashPoint::ArchiveFolderSynced);
     return LSP_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/CrashPoint.h"
 #include "platform/Folders.h"
 
 namespace quillet {
@@ -78,6 +79,7 @@ Status writeFileAtomically(const std::string& requested, std::string_view conten
         ::unlink(temp.c_str());
         return Status::failure(systemErrorText("Cannot write the file", requested, err));
     }
+    crashPoint(CrashPoint::FileWriteSynced);
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         const int err = errno;
         ::unlink(temp.c_str());
@@ -85,6 +87,7 @@ Status writeFileAtomically(const std::string& requested, std::string_view conten
     }
     // The new name must survive a power loss too: sync the folder that holds it. The file
     // is already in place, so a failure here is not reported.
+    crashPoint(CrashPoint::FileWriteRenamed);
     syncFolder(folderOf(path));
     return {};
 }

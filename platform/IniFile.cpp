@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/AtomicWrite.h"
+#include "platform/CrashPoint.h"
 
 namespace quillet {
 
@@ -233,6 +234,7 @@ bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName
     }
     if (!changed) return true;
 
+    crashPoint(CrashPoint::SettingsWriting);
     if (Status s = writeFileAtomically(path_, out); !s) {
         lastError_ = s.error();
         return false;

@@ -1,10 +1,14 @@
 // quillet project list | add | remove
+#include <algorithm>
+#include <optional>
+
 #include "app/RefreshBackupList.h"
 #include "app/Startup.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
 #include "catalog/Catalog.h"
 #include "maintenance/ProjectRules.h"
+#include "platform/FolderLock.h"
 
 namespace quillet::cli {
 
@@ -77,7 +81,17 @@ int projectRemove(CliContext& ctx, const ParsedArguments& args) {
     // destination aside before it deletes.
     BackupListState archives;
     const bool deleteArchives = args.has("--delete-archives");
-    if (deleteArchives) RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), archives);
+    // Not while a backup runs there: its rotation would meet the deletes.
+    std::optional<FolderLock> lock;
+    if (deleteArchives) {
+        lock.emplace(destinationFolder(project->DESTINATIONPATH), project->NAME);
+        if (lock->state() == FolderLock::State::Busy) {
+            std::string text = folderInUseText(destinationFolder(project->DESTINATIONPATH), lock->holder());
+            std::replace(text.begin(), text.end(), '|', ' ');
+            return ctx.fail(text + " The project has not been removed.");
+        }
+        RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), archives);
+    }
     // The other projects, so that no archive of theirs in the same folder is deleted.
     auto everyProject = ctx.catalog()->projects().all();
     if (!everyProject) return ctx.fail(everyProject.error());

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <set>
 
+#include "platform/AtomicWrite.h"
+#include "platform/CrashPoint.h"
 #include "platform/Folders.h"
 
 namespace quillet {
@@ -201,6 +203,13 @@ Status RecordDatabase::failure(int code, std::string_view fileName, std::string_
     return Status::failure(what + " cannot be " + std::string(doing) + ": " + reason + ".");
 }
 
+Status RecordDatabase::commit() {
+    crashPoint(CrashPoint::RecordCommitting);
+    Status s = exec("COMMIT", "");
+    if (s) crashPoint(CrashPoint::RecordCommitted);
+    return s;
+}
+
 Status RecordDatabase::exec(const std::string& sql, std::string_view fileName) {
     const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), fileName, "written");
@@ -238,7 +247,7 @@ Status RecordDatabase::open() {
         if (s && needsWrite) {
             s = exec("BEGIN IMMEDIATE", "");
             for (std::size_t i = 0; s && i < files_.size(); ++i) s = createTables(i, needsTables[i]);
-            if (s) s = exec("COMMIT", "");
+            if (s) s = commit();
             if (!s) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         }
     }
@@ -415,7 +424,7 @@ Status RecordDatabase::transaction(const std::function<Status()>& work) {
     --depth_;
     if (savepoint.empty()) {
         if (result) {
-            result = exec("COMMIT", "");
+            result = commit();
             if (!result) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         } else {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -438,7 +447,7 @@ Status RecordDatabase::beginBatch() {
 
 Status RecordDatabase::endBatch() {
     if (!batch_) return Status::failure("No batch is in progress.");
-    Status s = exec("COMMIT", "");
+    Status s = commit();
     if (!s) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     depth_ = 0;
     batch_ = false;

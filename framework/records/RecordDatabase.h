@@ -106,6 +106,8 @@ private:
     Status checkFile(std::size_t index, bool& needsTables, bool& needsWrite);
     Status createTables(std::size_t index, bool needsTables);
     Status exec(const std::string& sql, std::string_view fileName);
+    // COMMIT of the outermost transaction.
+    Status commit();
     Status failure(int code, std::string_view fileName, std::string_view doing) const;
     Status duplicateKeyMessage(const Table& t, const Record& record);
 

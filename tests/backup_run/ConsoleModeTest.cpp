@@ -4,21 +4,26 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
 #include <thread>
 
 #include "BackupBench.h"
+#include "backup/RotateArchives.h"
 #include "catalog/ArchiveCommentRecord.h"
 #include "catalog/Catalog.h"
+#include "platform/CrashPoint.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 
@@ -35,9 +40,11 @@ struct Child {
 };
 
 // Starts build/quillet with args; stdout and stderr go to files. With fileSizeLimit the
-// child may write no file larger than that (a full disk, as far as the program can tell).
+// child may write no file larger than that (a full disk, as far as the program can tell);
+// env holds "NAME=value" settings for the child alone.
 Child start(const std::vector<std::string>& args, const std::string& out, const std::string& err,
-            rlim_t fileSizeLimit = RLIM_INFINITY, bool withoutDisplay = false) {
+            rlim_t fileSizeLimit = RLIM_INFINITY, bool withoutDisplay = false,
+            const std::vector<std::string>& env = {}) {
     Child c;
     c.pid = ::fork();
     if (c.pid == 0) {
@@ -50,6 +57,7 @@ Child start(const std::vector<std::string>& args, const std::string& out, const 
             rlimit limit{fileSizeLimit, fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        for (const auto& setting : env) ::putenv(const_cast<char*>(setting.c_str()));
         if (withoutDisplay) {
             ::unsetenv("DISPLAY");
             ::unsetenv("WAYLAND_DISPLAY");
@@ -101,8 +109,9 @@ struct ConsoleBench {
     }
 
     int run(std::string* out = nullptr, std::string* err = nullptr, rlim_t limit = RLIM_INFINITY,
-            std::vector<std::string> args = {"-P=sources", "--console"}, bool withoutDisplay = false) {
-        const int code = wait(start(args, dir.file("out.txt"), dir.file("err.txt"), limit, withoutDisplay));
+            std::vector<std::string> args = {"-P=sources", "--console"}, bool withoutDisplay = false,
+            const std::vector<std::string>& env = {}) {
+        const int code = wait(start(args, dir.file("out.txt"), dir.file("err.txt"), limit, withoutDisplay, env));
         if (out) *out = readFile(dir.file("out.txt"));
         if (err) *err = readFile(dir.file("err.txt"));
         return code;
@@ -277,6 +286,267 @@ TEST(ConsoleMode, UnreadableFilesAndFoldersAreNamedLeftOutAndKeepTheOlderArchive
     EXPECT_EQ(b.run(&out, &err), 1);
     EXPECT_NE(err.find("not found!"), std::string::npos) << err;
     EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+
+// A run stopped at a crash point (QUILLET_PAUSE_AT): it has told the test that it got
+// there and waits for resume().
+struct PausedRun {
+    Child child;
+    int socket = -1;
+};
+
+PausedRun startPaused(ConsoleBench& b, const std::vector<std::string>& args, const std::string& point,
+                      const std::string& name) {
+    int ends[2];
+    EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    ::fcntl(ends[0], F_SETFD, FD_CLOEXEC);
+    PausedRun p;
+    p.socket = ends[0];
+    p.child = start(args, b.dir.file(name + ".out"), b.dir.file(name + ".err"), RLIM_INFINITY, false,
+                    {"QUILLET_PAUSE_AT=" + point, "QUILLET_PAUSE_FD=" + std::to_string(ends[1])});
+    ::close(ends[1]);
+    std::string said;
+    char c;
+    while (::read(p.socket, &c, 1) == 1 && c != '\n') said += c;
+    EXPECT_EQ(said + ":1", point) << "the run ended before it got there: " << readFile(b.dir.file(name + ".err"));
+    return p;
+}
+
+void resume(PausedRun& p) {
+    EXPECT_EQ(::send(p.socket, "g", 1, MSG_NOSIGNAL), 1);
+    ::close(p.socket);
+}
+
+// The markers of the project's archives, 0001 first, each archive checked with unzip -t.
+Names markersInOrder(ConsoleBench& b, const std::string& markerItem, const std::string& prefix = "PREF") {
+    Names markers;
+    for (const auto& name : b.archives()) {
+        if (name.rfind(prefix, 0) != 0 || name.size() != 12) continue;
+        EXPECT_TRUE(test::unzipTestPasses(b.dest + name)) << name;
+        markers.push_back(test::unzipItem(b.dest + name, markerItem));
+    }
+    return markers;
+}
+
+// Nothing a run works with is left once a run has ended normally.
+void expectNoLeftovers(ConsoleBench& b) {
+    for (const auto& name : b.archives())
+        EXPECT_TRUE(name.rfind("QLT", 0) != 0 && name.find(".lsptmp-") == std::string::npos &&
+                    name.find(".tmp-") == std::string::npos)
+            << name << " left behind";
+}
+
+TEST(ConsoleMode, AKillAtEveryCrashPointLosesNoBackupAndTheNextRunFinishesTheRotation) {
+    // Five archives and a maximum of five: every run deletes one and renames nine times.
+    ConsoleBench b(5);
+    for (int i = 0; i < 3; ++i) b.dir.write("src/f" + std::to_string(i) + ".dat", randomBytes(20000, i + 1));
+    const std::string markerItem = b.src.substr(1) + "/marker.txt";
+    const std::string ini = b.paths.configFolder + "quillet.ini";
+    auto prepare = [&](const std::string& marker) {
+        b.dir.write("src/marker.txt", marker);
+        // Another project as the most recent one, so that every run writes its settings.
+        std::string settings = readFile(ini);
+        if (auto at = settings.find("[LastBacked]\n1=1\n"); at != std::string::npos)
+            settings.replace(at, 17, "[LastBacked]\n1=9\n");
+        std::ofstream(ini, std::ios::binary | std::ios::trunc) << settings;
+    };
+    auto backup = [&](const std::string& marker, const std::vector<std::string>& env = {},
+                      std::vector<std::string> args = {"-P=Sources", "--console"}) {
+        prepare(marker);
+        return b.run(nullptr, nullptr, RLIM_INFINITY, std::move(args), false, env);
+    };
+    Names newestFirst;
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(backup("setup " + std::to_string(i)), 0);
+        newestFirst.insert(newestFirst.begin(), "setup " + std::to_string(i));
+    }
+    ASSERT_EQ(markersInOrder(b, markerItem), newestFirst);
+
+    // After a run that ended normally: five sound archives, newest first; the run killed
+    // before it (killed, or "") either made it to 0002 or left no trace.
+    auto expectAfterNormalRun = [&](const std::string& newest, const std::string& killed, bool mustKeep = false) {
+        expectNoLeftovers(b);
+        const Names found = markersInOrder(b, markerItem);
+        Names without = newestFirst, with = newestFirst;
+        without.insert(without.begin(), newest);
+        with.insert(with.begin(), killed);
+        with.insert(with.begin(), newest);
+        without.resize(5);
+        with.resize(5);
+        EXPECT_TRUE((found == without && !mustKeep) || (!killed.empty() && found == with))
+            << "found: " << ::testing::PrintToString(found) << "\nbefore: " << ::testing::PrintToString(newestFirst);
+        newestFirst = found;
+    };
+
+    int kills = 0;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < CrashPointNames.size(); ++i) {
+        const auto point = static_cast<CrashPoint>(i);
+        const std::string name(CrashPointNames[i]);
+        const bool recordScenario = point == CrashPoint::RecordCommitting || point == CrashPoint::RecordCommitted;
+        int killsHere = 0;
+        // Every time the scenario reaches the point, until a run gets through it.
+        for (int n = 1;; ++n) {
+            const std::string at = name + ":" + std::to_string(n);
+            SCOPED_TRACE(at);
+            const std::vector<std::string> crash{"QUILLET_CRASH_AT=" + at};
+            std::optional<PausedRun> holder;
+            int code;
+            if (point == CrashPoint::LockWaiting) {
+                // Killed while it waits for a run that holds the destination.
+                if (n > 1) break;
+                prepare(at);
+                holder = startPaused(b, {"-P=Sources", "--console"}, "FilePacked:1", "holder");
+                code = b.run(nullptr, nullptr, RLIM_INFINITY, {"-P=Sources", "--console"}, false, crash);
+            } else if (recordScenario) {
+                // A backup run commits no record: a project being removed does.
+                const std::string extra = "Extra " + std::to_string(i) + "-" + std::to_string(n);
+                ASSERT_EQ(b.run(nullptr, nullptr, RLIM_INFINITY,
+                                {"project", "add", extra, "--dest", b.dir.path() + "/extra"}),
+                          0);
+                code = b.run(nullptr, nullptr, RLIM_INFINITY, {"project", "remove", extra}, false, crash);
+            } else {
+                code = backup(at, crash);
+            }
+            if (code == 0) {
+                ASSERT_GT(killsHere, 0) << name << " is never reached";
+                if (!recordScenario) expectAfterNormalRun(at, "");
+                break;
+            }
+            ASSERT_EQ(code, -SIGKILL) << readFile(b.dir.file("err.txt"));
+            ++killsHere;
+            ++kills;
+
+            // What the kill left: every archive there still sound, the record and the
+            // settings files readable.
+            for (const auto& file : b.archives()) {
+                if (file.size() > 4 && file.substr(file.size() - 4) == ".LSP") {
+                    EXPECT_TRUE(test::unzipTestPasses(b.dest + file)) << file;
+                }
+            }
+            {
+                Catalog catalog(b.paths.dataFolder);
+                const Status opened = catalog.open();
+                EXPECT_TRUE(opened.ok()) << opened.error();
+                catalog.close();
+            }
+            EXPECT_NE(readFile(ini).find("[LastBacked]"), std::string::npos);
+            // Once a rotation's plan is on disk, the killed run's checked archive is kept.
+            const bool planned = b.fs.fileExists(b.dest + RotationPlanName);
+
+            // The next run finishes what was cut short and makes its own backup.
+            if (holder) {
+                resume(*holder);
+                ASSERT_EQ(wait(holder->child), 0) << readFile(b.dir.file("holder.err"));
+                expectAfterNormalRun(at, "");
+            } else {
+                ASSERT_EQ(backup(at + " next"), 0) << readFile(b.dir.file("err.txt"));
+                expectAfterNormalRun(at + " next", recordScenario ? "" : at, planned);
+            }
+            if (HasFatalFailure()) return;
+        }
+    }
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("%zu crash points, %d kills, %.1f s\n", CrashPointNames.size(), kills, seconds);
+}
+
+TEST(ConsoleMode, RunsIntoOneDestinationTakeTurnsAndEachArchiveHoldsItsOwnFiles) {
+    ConsoleBench b(0);
+    b.dir.write("src/a.txt", "alpha");
+    b.dir.write("src/b.bin", randomBytes(50000, 2));
+    const std::string otherSrc = b.dir.mkdir("other");
+    b.dir.write("other/c.txt", "gamma");
+    {
+        Catalog catalog(b.paths.dataFolder);
+        ASSERT_TRUE(catalog.open().ok());
+        Project p;
+        p.NAME = "Others";
+        p.PREFIX = "OTHR";
+        p.DESTINATIONPATH = b.dest;
+        auto stored = catalog.projects().insert(p);
+        ASSERT_TRUE(stored.ok()) << stored.error();
+        Component c;
+        c.PROSYSID = stored->SYSID;
+        c.PATH = otherSrc;
+        c.MASK = "*.*";
+        ASSERT_TRUE(catalog.components().insert(c).ok());
+    }
+    const std::string marker = b.src.substr(1) + "/a.txt";
+    const Names ours{"LSPComments.inb", b.src.substr(1) + "/a.txt", b.src.substr(1) + "/b.bin"};
+    const Names theirs{"LSPComments.inb", otherSrc.substr(1) + "/c.txt"};
+    for (const bool sameProject : {true, false}) {
+        SCOPED_TRACE(sameProject ? "same project" : "two projects");
+        b.dir.write("src/a.txt", "alpha");
+        PausedRun first = startPaused(b, {"-P=Sources", "--console"}, "FilePacked:1", "first");
+        // The second run finds the destination in use and waits.
+        PausedRun second =
+            startPaused(b, {sameProject ? "-P=Sources" : "-P=Others", "--console"}, "LockWaiting:1", "second");
+        b.dir.write("src/a.txt", "alpha, later");  // the second run has not scanned yet
+        resume(first);
+        EXPECT_EQ(wait(first.child), 0) << readFile(b.dir.file("first.err"));
+        resume(second);
+        EXPECT_EQ(wait(second.child), 0) << readFile(b.dir.file("second.err"));
+        expectNoLeftovers(b);
+        for (const auto& archive : b.archives()) {
+            EXPECT_TRUE(test::unzipTestPasses(b.dest + archive)) << archive;
+            EXPECT_EQ(test::unzipNames(b.dest + archive), archive.rfind("PREF", 0) == 0 ? ours : theirs) << archive;
+        }
+        if (sameProject) {
+            EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+            EXPECT_EQ(test::unzipItem(b.dest + "PREF0002.LSP", marker), "alpha");
+            EXPECT_EQ(test::unzipItem(b.dest + "PREF0001.LSP", marker), "alpha, later");
+        } else {
+            EXPECT_EQ(b.archives(), (Names{"OTHR0001.LSP", "PREF0001.LSP", "PREF0002.LSP", "PREF0003.LSP"}));
+            EXPECT_EQ(test::unzipItem(b.dest + "PREF0001.LSP", marker), "alpha");
+        }
+    }
+}
+
+TEST(ConsoleMode, ADestinationInUseMakesASecondRunFailNamingTheFolderAndTheProject) {
+    ConsoleBench b(2);
+    b.dir.write("src/a.txt", "alpha");
+    b.dir.write("src/b.txt", "beta");
+    ASSERT_EQ(b.run(), 0);
+    const std::string before = readFile(b.dest + "PREF0001.LSP");
+
+    PausedRun holder = startPaused(b, {"-P=Sources", "--console"}, "FilePacked:1", "holder");
+    std::string out, err;
+    EXPECT_EQ(b.run(&out, &err), 1);
+    EXPECT_NE(err.find(std::string(FolderInUseTitle) + ": The destination folder " + b.dest +
+                       " is in use by Quillet for the project \"Sources\"."),
+              std::string::npos)
+        << err;
+    // It changed nothing: the holder's temporary archive and lock are still its own.
+    EXPECT_EQ(readFile(b.dest + "PREF0001.LSP"), before);
+    resume(holder);
+    EXPECT_EQ(wait(holder.child), 0) << readFile(b.dir.file("holder.err"));
+    EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), before);
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+}
+
+TEST(ConsoleMode, TermIntAndHupCancelARunCleanlyAndItReturnsOne) {
+    ConsoleBench b(3);
+    for (int i = 0; i < 4; ++i) b.dir.write("src/f" + std::to_string(i) + ".dat", randomBytes(30000, i + 1));
+    ASSERT_EQ(b.run(), 0);
+    ASSERT_EQ(b.run(), 0);
+    const Names archives = b.archives();
+    ASSERT_EQ(archives, (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    std::map<std::string, std::string> bytes;
+    for (const auto& name : archives) bytes[name] = readFile(b.dest + name);
+
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        PausedRun run = startPaused(b, {"-P=Sources", "--console"}, "FilePacked:1", "signalled");
+        ASSERT_EQ(::kill(run.child.pid, signal), 0);
+        resume(run);
+        EXPECT_EQ(wait(run.child), 1) << readFile(b.dir.file("signalled.err"));
+        EXPECT_EQ(readFile(b.dir.file("signalled.out")).find("Completed"), std::string::npos);
+        // Temporary archive, library copy and lock are gone; the archives are as they were.
+        EXPECT_EQ(b.archives(), archives);
+        for (const auto& [name, content] : bytes) EXPECT_EQ(readFile(b.dest + name), content) << name;
+    }
+    EXPECT_EQ(b.run(), 0);
+    EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP", "PREF0003.LSP"}));
 }
 
 }  // namespace
