@@ -17,26 +17,24 @@
 namespace quillet {
 namespace {
 
-// Runs action on the Enter Path dialog as soon as it is shown modally; a dialog the
-// action leaves open is rejected after a while so the test cannot hang.
+// Runs action on the Enter Path dialog once it is shown modally, polling until then; a
+// dialog the action leaves open is rejected after a while so the test cannot hang.
+void runWhenShown(const std::function<void(EnterPathDialog&)>& action) {
+    auto* dialog = qobject_cast<EnterPathDialog*>(QApplication::activeModalWidget());
+    if (!dialog || !dialog->isVisible()) {
+        QTimer::singleShot(10, [action] { runWhenShown(action); });
+        return;
+    }
+    action(*dialog);
+    QTimer::singleShot(3000, dialog, [dialog] {
+        if (!dialog->isVisible()) return;
+        ADD_FAILURE() << "the dialog stayed open";
+        dialog->reject();
+    });
+}
+
 void whenShown(std::function<void(EnterPathDialog&)> action) {
-    // The poll keeps itself alive until it has found the dialog.
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [action, poll]() mutable {
-        auto* dialog = qobject_cast<EnterPathDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) {
-            QTimer::singleShot(10, *poll);
-            return;
-        }
-        action(*dialog);
-        QTimer::singleShot(3000, dialog, [dialog] {
-            if (!dialog->isVisible()) return;
-            ADD_FAILURE() << "the dialog stayed open";
-            dialog->reject();
-        });
-        poll.reset();
-    };
-    QTimer::singleShot(0, *poll);
+    QTimer::singleShot(0, [action] { runWhenShown(action); });
 }
 
 QLineEdit* entryOf(EnterPathDialog& d) {
