@@ -286,6 +286,7 @@ TEST(ConsoleMode, UnreadableFilesAndFoldersAreNamedLeftOutAndKeepTheOlderArchive
     EXPECT_EQ(b.run(&out, &err), 1);
     EXPECT_NE(err.find("not found!"), std::string::npos) << err;
     EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+}
 
 // A run stopped at a crash point (QUILLET_PAUSE_AT): it has told the test that it got
 // there and waits for resume().
