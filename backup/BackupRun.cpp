@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <cmath>
-#include <memory>
 #include <cstring>
+#include <memory>
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"

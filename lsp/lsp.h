@@ -54,8 +54,9 @@ enum {
     LSP_E_BAD_DATA = 36, /* compressed data cannot be decoded */
     LSP_E_SIZE_MISMATCH = 38,
     LSP_E_INTERNAL = 39,
-    LSP_E_BAD_COMMAND = 40, /* bad argument: empty name, name over 255 or path over LSP_TEXT_MAX bytes, unknown method */
-    LSP_E_CHANGED = 41      /* the file changed while it was read, twice: it is left out */
+    /* bad argument: empty name, name over 255 or path over LSP_TEXT_MAX bytes, unknown method */
+    LSP_E_BAD_COMMAND = 40,
+    LSP_E_CHANGED = 41 /* the file changed while it was read, twice: it is left out */
 };
 
 /* ---- Methods (LSP_PACK) -------------------------------------------------------- */
