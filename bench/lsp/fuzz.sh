@@ -11,6 +11,9 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 seconds=${1:-600}
 target=${2:-reader}
 work=${LSP_FUZZ_DIR:-$top/build-fuzz}
+# The platform helpers the library pair uses, and the libraries it links.
+platform=("$top"/platform/{CrashPoint,DateCodes,Folders,Utf8Text}.cpp)
+libs=(-lz -lbz2)
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 [ -n "$cxx" ] || { echo "clang++ is needed for fuzzing" >&2; exit 2; }
 fuzz_flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$top")
@@ -18,8 +21,8 @@ fuzz_flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-
 case $target in
 reader)
     mkdir -p "$work/corpus" "$work/seeds-src/sub"
-    "$cxx" "${fuzz_flags[@]}" "$top"/lsp/{EntryData,Extract,Shared,Unpack,ZipDirectory,ZipFormat}.cpp \
-        "$top/bench/lsp/fuzz_reader.cpp" -lz -o "$work/fuzz_reader"
+    "$cxx" "${fuzz_flags[@]}" "$top"/lsp/{EntryData,Extract,Shared,Unpack,ZipDirectory,ZipFormat,ZipNames}.cpp \
+        "${platform[@]}" "$top/bench/lsp/fuzz_reader.cpp" "${libs[@]}" -o "$work/fuzz_reader"
     if [ -z "$(ls -A "$work/corpus")" ]; then
         cd "$work/seeds-src"
         printf 'hello hello hello\n' > a.txt
@@ -31,7 +34,7 @@ reader)
         zip -q -r "$work/corpus/folders.zip" sub
         printf 'x' | zip -q "$work/corpus/stream.zip" -
         cd - >/dev/null
-        "$cxx" -std=c++20 -O1 -I"$top" "$top"/lsp/*.cpp "$top/bench/lsp/fuzz_seeds.cpp" -lz -o "$work/fuzz_seeds"
+        "$cxx" -std=c++20 -O1 -I"$top" "$top"/lsp/*.cpp "${platform[@]}" "$top/bench/lsp/fuzz_seeds.cpp" "${libs[@]}" -o "$work/fuzz_seeds"
         "$work/fuzz_seeds" "$work/seeds-src" "$work/corpus"
     fi
     cd "$work"
@@ -40,7 +43,7 @@ reader)
     ;;
 roundtrip)
     mkdir -p "$work/corpus-roundtrip"
-    "$cxx" "${fuzz_flags[@]}" "$top"/lsp/*.cpp "$top/bench/lsp/fuzz_roundtrip.cpp" -lz -o "$work/fuzz_roundtrip"
+    "$cxx" "${fuzz_flags[@]}" "$top"/lsp/*.cpp "${platform[@]}" "$top/bench/lsp/fuzz_roundtrip.cpp" "${libs[@]}" -o "$work/fuzz_roundtrip"
     cd "$work"
     exec ./fuzz_roundtrip -max_total_time="$seconds" -max_len=4096 -len_control=0 -timeout=20 -rss_limit_mb=2048 \
         -print_final_stats=1 corpus-roundtrip
