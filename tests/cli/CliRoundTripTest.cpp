@@ -349,9 +349,10 @@ TEST_F(CliRoundTripTest, HostileNamesAndLongPathsRoundTripByteIdentical) {
     const std::string listedNames = readFile(work.file("names"));
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(readFile(work.file("back") + tree + "/" + files[i]), "content " + std::to_string(i)) << "file " << i;
-        if (files[i].find('\n') == std::string::npos && files[i].find('\xff') == std::string::npos)
+        if (files[i].find('\n') == std::string::npos && files[i].find('\xff') == std::string::npos) {
             EXPECT_NE(listedNames.find(tree.substr(1) + "/" + files[i] + "\n"), std::string::npos)
                 << "unzip names file " << i;
+        }
     }
 }
 
