@@ -1,6 +1,7 @@
 #include "app/ExecuteBackup.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "archive/lspclass.h"
 #include "backup/BatchBackup.h"
@@ -89,9 +90,17 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         s.dialogs.message(folderInUseText(folder, lock.holder()), FolderInUseTitle, Icon::Exclamation, buttons::Ok, 1);
         return ExecuteOutcome::Declined;
     }
+    // Without the lock another run could meet this one's renames: a folder that takes no
+    // lock file (read-only, not ours, not there) takes no backup either.
+    if (lock.state() == FolderLock::State::Unlockable) {
+        s.dialogs.message("No backup can be made in the destination folder " + folder + ":|" +
+                              std::strerror(lock.error()) + "||Nothing has been changed there.",
+                          "Backup Failed", Icon::Exclamation, buttons::Ok, 1);
+        return ExecuteOutcome::Declined;
+    }
     // A rotation that an earlier run could not finish holds that run's checked archive, the
     // newest backup there is: it takes its number before anything else happens here.
-    if (const RecoveryOutcome recovered = CompleteInterruptedRotation(s.dialogs, folder);
+    if (const RecoveryOutcome recovered = CompleteInterruptedRotation(&s.dialogs, folder);
         recovered == RecoveryOutcome::Failed) {
         s.dialogs.message("The backups in " + folder +
                               " could not be renumbered after an interrupted backup, so no new backup has been "

@@ -52,7 +52,7 @@ struct BackupCommandState {
 
 enum class ExecuteOutcome {
     NotRun,     // a favourites folder, or no project
-    Declined,   // a check stopped it: unreachable destination, too little disk space
+    Declined,   // a check stopped it: unreachable destination, too little disk space, a folder in use or unlockable
     Succeeded,  // the backup returned 0
     Failed,     // the backup returned 1 (cancelled, nothing to back up, failed files, a failed rename)
 };

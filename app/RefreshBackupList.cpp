@@ -4,6 +4,7 @@
 
 #include "app/CheckProjectPath.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderLock.h"
 #include "platform/Utf8Text.h"
 #include "platform/Wildcard.h"
 
@@ -37,7 +38,7 @@ std::string destinationFolder(const std::string& destination) {
 }
 
 void RefreshBackupList(FileSystem& fs, const std::optional<Project>& project, const std::string& programFolder,
-                       BackupListState& state) {
+                       BackupListState& state, Dialogs* dialogs) {
     state.count = 0;
     state.totalBytes = 0;
     state.list.clear();
@@ -54,10 +55,17 @@ void RefreshBackupList(FileSystem& fs, const std::optional<Project>& project, co
     }
     state.reachable = true;
 
+    const std::string folder = destinationFolder(project->DESTINATIONPATH);
+    if (fs.fileExists(folder + RotationPlanName)) {
+        // Not waiting: a run that holds the folder finishes the rotation itself.
+        const FolderLock lock(folder, std::string(trimRight(project->NAME)), 0);
+        if (lock.state() == FolderLock::State::Held) (void)CompleteInterruptedRotation(dialogs, folder);
+    }
+
     std::string prefix = project->PREFIX;
     while (!prefix.empty() && prefix.back() == ' ') prefix.pop_back();
     const std::string mask = project->FAVORITES == 1 ? "*.lsp" : prefix + "????.lsp";
-    auto listed = fs.list(destinationFolder(project->DESTINATIONPATH), mask, 0);
+    auto listed = fs.list(folder, mask, 0);
     if (!listed) return;
     state.list = std::move(*listed);
     if (project->FAVORITES != 1)

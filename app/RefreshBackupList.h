@@ -9,6 +9,7 @@
 
 namespace quillet {
 
+class Dialogs;
 class FileSystem;
 
 // The console's list of the selected project's archive files and what it shows beside it.
@@ -26,9 +27,11 @@ inline constexpr const char* NoProjectsText =
 
 // Re-reads the archive files of project (none: there are no projects) from its
 // destination: prefix + "????.lsp" for a project, every "*.lsp" for a favourites folder,
-// matched without regard to case.
+// matched without regard to case. A renumbering that a killed run left unfinished there is
+// completed first when the folder is free (its messages go to dialogs when given); while
+// another run holds the folder, that run completes it, and the list shows the files as they are.
 void RefreshBackupList(FileSystem& fs, const std::optional<Project>& project, const std::string& programFolder,
-                       BackupListState& state);
+                       BackupListState& state, Dialogs* dialogs = nullptr);
 
 // The destination with exactly one '/' at the end (blanks at the end removed).
 std::string destinationFolder(const std::string& destination);

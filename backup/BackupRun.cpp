@@ -10,6 +10,7 @@
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
+#include "backup/ReadBackArchive.h"
 #include "backup/ScanProjectFiles.h"
 #include "catalog/ArchiveComment.h"
 #include "framework/Clock.h"
@@ -277,27 +278,12 @@ void BackupRun::close() {
 }
 
 bool BackupRun::completeAndCheck(std::string& why) {
-    // Listing the archive completes the batch first; a failure to write the directory
-    // shows up here as an archive that cannot be opened.
-    char buffer1[256] = "", buffer2[256] = "";
-    LSP_ITEM item{};
-    auto text = std::make_unique<LSP_ITEM_TEXT>();  // items with long paths are counted too
-    std::int64_t items = 0;
-    bool comment = false;
-    std::int16_t status;
-    while ((status = LSP_GETNEXTITEMEX(buffer1, buffer2, a_.archivePath.c_str(), &item, text.get())) == LSP_OK) {
-        if (std::string(text->name) == ArchiveCommentItemName && text->path[0] == '\0')
-            comment = true;
-        else
-            ++items;
-    }
-    LSP_RESETDLL();
-    if (status != LSP_END_OF_LIST) {
-        why = lspclass::ErrorText(status);
-        if (buffer1[0]) why += " (" + std::string(buffer1) + ")";
+    const ArchiveReadBack found = readBackArchive(a_.archivePath);
+    if (!found.whole) {
+        why = found.why;
         return false;
     }
-    if (!comment) {
+    if (!found.comment) {
         why = "It holds no comment item.";
         return false;
     }
@@ -306,8 +292,8 @@ bool BackupRun::completeAndCheck(std::string& why) {
     // fewer than the distinct names, or more than were packed, is.
     const auto distinctNames =
         static_cast<std::int64_t>(packedNames_.size() - packedNames_.count(ArchiveCommentItemName));
-    if (items > packedFiles_ || items < distinctNames) {
-        why = "It holds " + std::to_string(items) + " files instead of " + std::to_string(packedFiles_) + ".";
+    if (found.items > packedFiles_ || found.items < distinctNames) {
+        why = "It holds " + std::to_string(found.items) + " files instead of " + std::to_string(packedFiles_) + ".";
         return false;
     }
     return true;
@@ -323,35 +309,40 @@ void BackupRun::finish() {
         WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
         crashPoint(CrashPoint::CommentItemWritten);
     }
+    // The archive is complete on disk before the rotation's plan records it.
+    LSP_RESETDLL();
     std::string why;
     std::int64_t compressedBytes = 0;
-    const bool checked = completeAndCheck(why);
-    if (checked) crashPoint(CrashPoint::ReadBackChecked);
+    bool checked = false;
+    RotationRequest request{a_.project.DESTINATIONPATH, a_.project.PREFIX, a_.project.MAXBACKUPS, errorCount_ > 0};
+    BackupList none;
+    // The plan is written before the read-back, so that a checked archive is never without
+    // one: a run killed during or after the check leaves it for the next run to number.
+    const RotationOutcome rotation = RotateArchives(
+        s_.fs, s_.dialogs, request, a_.backupList ? *a_.backupList : none,
+        [this](int percent) { view_.setItemProgress(percent); },
+        [&] {
+            checked = completeAndCheck(why);
+            if (checked) crashPoint(CrashPoint::ReadBackChecked);
+            return checked;
+        });
     if (!checked) {
         result_ = 1;
-        (void)s_.fs.removeFile(a_.archivePath);
         s_.dialogs.message("The new backup " + a_.archivePath + " could not be read back:|" + why +
                                "||It has been removed; the older backups have not been changed.",
                            "Backup Failed", Icon::Exclamation, buttons::Ok, 1);
+    } else if (rotation.completed) {
+        compressedBytes = rotation.compressedBytes;
+        if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
+        if (const std::int64_t kept = rotation.keptOverMaximum; kept > 0)
+            s_.dialogs.message(
+                std::to_string(kept) + " older archive" + (kept > 1 ? "s" : "") + " kept because files failed",
+                backuptext::WindowTitle, Icon::Information, buttons::Ok, 1);
     } else {
-        RotationRequest request{a_.project.DESTINATIONPATH, a_.project.PREFIX, a_.project.MAXBACKUPS, errorCount_ > 0};
-        BackupList none;
-        const RotationOutcome rotation =
-            RotateArchives(s_.fs, s_.dialogs, request, a_.backupList ? *a_.backupList : none,
-                           [this](int percent) { view_.setItemProgress(percent); });
-        if (rotation.completed) {
-            compressedBytes = rotation.compressedBytes;
-            if (a_.archive) a_.archive->ARCHIVE_NAME = rotation.finalPath;
-            if (const std::int64_t kept = rotation.keptOverMaximum; kept > 0)
-                s_.dialogs.message(
-                    std::to_string(kept) + " older archive" + (kept > 1 ? "s" : "") + " kept because files failed",
-                    backuptext::WindowTitle, Icon::Information, buttons::Ok, 1);
-        } else {
-            // The rename error has been shown; the backup did not become number 0001, so
-            // the run has not succeeded, but the checked archive is kept where it is.
-            result_ = 1;
-            if (a_.temporaryKept) *a_.temporaryKept = true;
-        }
+        // The rename error has been shown; the backup did not become number 0001, so the
+        // run has not succeeded, but the checked archive is kept where it is.
+        result_ = 1;
+        if (a_.temporaryKept) *a_.temporaryKept = true;
     }
     setButtonLabel(backuptext::OkButton);
 

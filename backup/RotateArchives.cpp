@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "backup/ReadBackArchive.h"
 #include "framework/Dialogs.h"
 #include "platform/AtomicWrite.h"
 #include "platform/CrashPoint.h"
@@ -109,7 +110,7 @@ void removePlan(const std::string& folder) {
 // Carries the steps out in order; the first rename that fails is reported and ends them.
 // Resuming (onlyWhereFound) passes over every step whose file is no longer under its old
 // name: it was done before the interruption. done(step) follows each step carried out.
-bool runSteps(Dialogs& dialogs, const std::string& folder, const std::vector<Step>& steps, bool onlyWhereFound,
+bool runSteps(Dialogs* dialogs, const std::string& folder, const std::vector<Step>& steps, bool onlyWhereFound,
               const std::function<void(const Step&)>& done) {
     for (const Step& s : steps) {
         const std::string from = folder + s.from;
@@ -122,7 +123,7 @@ bool runSteps(Dialogs& dialogs, const std::string& folder, const std::vector<Ste
             const std::string to = folder + s.to;
             if (const int err = renameWithoutReplacing(from, to); err != 0) {
                 syncFolder(folder);  // renames and deletes so far must survive a power loss too
-                ReportRenameError(dialogs, err, from, to);
+                if (dialogs) ReportRenameError(*dialogs, err, from, to);
                 return false;
             }
             crashPoint(CrashPoint::RotationRenamed);
@@ -170,7 +171,7 @@ void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, 
 }
 
 RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
-                               const std::function<void(int)>& bar) {
+                               const std::function<void(int)>& bar, const std::function<bool()>& check) {
     auto showBar = [&](int percent) {
         if (bar) bar(percent);
     };
@@ -212,8 +213,15 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
     // cannot be resumed.
     const bool planned = writePlan(folder, steps);
     if (planned) crashPoint(CrashPoint::RotationPlanWritten);
+    if (check && !check()) {
+        // The archive first: a plan without its archive is only removed by the next run.
+        (void)::unlink((folder + TemporaryArchiveName).c_str());
+        if (planned) removePlan(folder);
+        outcome.checkFailed = true;
+        return outcome;
+    }
     showBar(0);
-    const bool completed = runSteps(dialogs, folder, steps, false, [&](const Step& s) {
+    const bool completed = runSteps(&dialogs, folder, steps, false, [&](const Step& s) {
         if (s.listIndex >= 0) {
             list[static_cast<std::size_t>(s.listIndex)].name = s.to;
             list[static_cast<std::size_t>(s.listIndex)].shortName = s.to;
@@ -234,7 +242,7 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
     return outcome;
 }
 
-RecoveryOutcome CompleteInterruptedRotation(Dialogs& dialogs, const std::string& destination) {
+RecoveryOutcome CompleteInterruptedRotation(Dialogs* dialogs, const std::string& destination) {
     std::string folder(trimRight(destination));
     if (!folder.empty() && folder.back() != '/') folder.push_back('/');
     const std::string path = folder + RotationPlanName;
@@ -243,11 +251,40 @@ RecoveryOutcome CompleteInterruptedRotation(Dialogs& dialogs, const std::string&
 
     std::ifstream in(path, std::ios::binary);
     const auto steps = S_ISREG(st.st_mode) && st.st_size < (1 << 20) && in ? parsePlan(in) : std::nullopt;
-    if (!steps) {
-        dialogs.message("The plan of an interrupted renumbering of backups, " + path +
-                            ", cannot be read.|Nothing has been changed. Put the archives in order (the newest as "
-                            "0001) and remove the file, then run the backup again.",
-                        "Rename Error", Icon::Exclamation, buttons::Ok, 1);
+    if (!steps || steps->empty() || steps->back().from != TemporaryArchiveName) {
+        if (dialogs)
+            dialogs->message("The plan of an interrupted renumbering of backups, " + path +
+                                 ", cannot be read.|Nothing has been changed. Put the archives in order (the newest "
+                                 "as 0001) and remove the file, then run the backup again.",
+                             "Rename Error", Icon::Exclamation, buttons::Ok, 1);
+        return RecoveryOutcome::Failed;
+    }
+    // The new archive is renamed last: once it is no longer where the plan found it, either
+    // every step is done or its run found it unsound and removed it before the plan.
+    const Step& newest = steps->back();
+    const std::string newestPath = folder + newest.from;
+    if (newest.identity.inode == 0 || identityOf(newestPath) != newest.identity) {
+        removePlan(folder);
+        return RecoveryOutcome::Completed;
+    }
+    // Its run may have died before or during its read-back check.
+    const ArchiveReadBack found = readBackArchive(newestPath);
+    if (!found.whole || !found.comment) {
+        const Step& first = steps->front();
+        if (&first == &newest || identityOf(folder + first.from) == first.identity) {
+            // Nothing has moved yet: the older archives are as they were.
+            (void)::unlink(newestPath.c_str());
+            removePlan(folder);
+            return RecoveryOutcome::Completed;
+        }
+        if (dialogs)
+            dialogs->message("The new backup " + newestPath +
+                                 " of an interrupted renumbering of backups cannot be read back" +
+                                 (found.why.empty() ? std::string(".") : ":|" + found.why) +
+                                 "||Nothing more has been changed. Put the archives in order (the newest as 0001) "
+                                 "and remove " +
+                                 path + ", then run the backup again.",
+                             "Rename Error", Icon::Exclamation, buttons::Ok, 1);
         return RecoveryOutcome::Failed;
     }
     if (!runSteps(dialogs, folder, *steps, true, {})) return RecoveryOutcome::Failed;

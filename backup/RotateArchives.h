@@ -38,7 +38,8 @@ struct RotationRequest {
 };
 
 struct RotationOutcome {
-    bool completed = false;            // false: a rename failed and was reported
+    bool completed = false;            // false: the check or a rename failed
+    bool checkFailed = false;          // the new archive did not read back and is removed
     std::string finalPath;             // the new archive 0001 when completed
     std::int64_t compressedBytes = 0;  // its size when completed
     std::int64_t keptOverMaximum = 0;  // older archives kept past the maximum (keepOlder)
@@ -55,19 +56,26 @@ struct RotationOutcome {
 // Every step is first written to the plan file RotationPlanName in the destination (synced),
 // so that a rotation cut short by a crash is finished by CompleteInterruptedRotation. The
 // plan stays when a rename fails: the checked new archive is then still the newest backup.
+//
+// check, when given, reads the new archive back once the plan is on disk and before
+// anything moves: when it fails, the temporary archive and then the plan are removed and
+// nothing else is touched (checkFailed). A checked archive thus always has its plan.
 RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
-                               const std::function<void(int)>& bar = {});
+                               const std::function<void(int)>& bar = {}, const std::function<bool()>& check = {});
 
 enum class RecoveryOutcome {
     NothingToDo,  // no plan in the folder
-    Completed,    // an interrupted rotation has been finished and its plan removed
+    Completed,    // an interrupted rotation has been finished (or its unsound archive removed) and its plan removed
     Failed,       // a step failed (reported with ReportRenameError) or the plan is unreadable; nothing more moved
 };
 
 // Finishes the rotation whose plan a run left in folder: every step whose file is still
 // where the plan found it (the same file, by identity) is done; steps done before the
 // interruption are passed over. The archives end in date order, the newest as 0001.
-RecoveryOutcome CompleteInterruptedRotation(Dialogs& dialogs, const std::string& folder);
+// The run may have died before its read-back check, so the new archive is read back
+// again first; one that does not read back is removed with the plan before anything moves.
+// Without dialogs (a listing) nothing is shown; the outcome tells.
+RecoveryOutcome CompleteInterruptedRotation(Dialogs* dialogs, const std::string& folder);
 
 // The "Rename Error" message for a rename that failed with the system error `error`.
 void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, const std::string& newPath);

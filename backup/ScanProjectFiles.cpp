@@ -7,7 +7,9 @@
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/RunHost.h"
+#include "platform/CrashPoint.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Utf8Text.h"
 #include "platform/Wildcard.h"
 
@@ -40,6 +42,7 @@ struct Subfolder {
 struct WalkFailure {
     std::string folder;
     std::string reason;
+    bool stopped = false;  // a termination signal, not the folder
 };
 
 // The system's reason out of a file-system error text ("Cannot enter the folder:
@@ -76,6 +79,12 @@ bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& su
         failure = {folder, listing.error()};
         return false;
     }
+    // SIGTERM, SIGINT, SIGHUP: a walk over a large tree stops at once, not when it is done.
+    crashPoint(CrashPoint::ScanFolderListed);
+    if (terminationRequested()) {
+        failure = {folder, "", true};
+        return false;
+    }
     if (keepFiles) {
         for (DirEntry& e : listing.value())
             if ((e.attrib & kNotOrdinary) == 0) filesOfFolder.push_back(std::move(e));
@@ -92,7 +101,8 @@ bool walk(ScanServices& s, const std::string& folder, std::vector<Subfolder>& su
         if (!walk(s, dirname, subfolders, keepFiles, files, failure)) {
             // A subfolder that cannot be entered or listed failed before adding anything
             // below it: with a list of skipped folders it is named there and left out.
-            if (subfolders.size() != index + 1 || !skipFolder(s, failure.folder, failure.reason)) return false;
+            if (failure.stopped || subfolders.size() != index + 1 || !skipFolder(s, failure.folder, failure.reason))
+                return false;
             subfolders.pop_back();
             continue;
         }
@@ -126,6 +136,11 @@ std::optional<std::vector<Subfolder>> walkBelow(ScanServices& s, const std::stri
 
     WalkFailure failure;
     if (!walk(s, root, subfolders, keepFiles, rootFiles, failure)) {
+        if (failure.stopped) {
+            (void)s.fs.setCurrentFolder(remembered);
+            rootFiles.clear();
+            return std::nullopt;
+        }
         if (subfolders.empty() && skipFolder(s, failure.folder, failure.reason)) {
             // The start folder itself could be entered but not listed.
             (void)s.fs.setCurrentFolder(remembered);
@@ -166,6 +181,8 @@ ScanOutcome pathNotFound(BackupFileList& list, FileSelection& selection) {
 // After each mask: let the window breathe, and stop if the user confirms a Cancel.
 bool cancelConfirmed(ScanServices& s) {
     s.host.pumpEvents();
+    // A termination signal stops the scan without the question, as it stops the packing.
+    if (terminationRequested()) return true;
     if (!s.host.cancelRequested()) return false;
     if (s.dialogs.message("Are you sure that you want to cancel?", "Cancel Pressed", Icon::Question, buttons::YesNo,
                           answer::Yes) == answer::Yes)
@@ -190,7 +207,7 @@ ScanOutcome scanComponent(ScanServices& s, const Component& component, Pass pass
         Files rootFiles;
         bool rootSkipped = false;
         auto below = walkBelow(s, component.PATH, true, rootFiles, rootSkipped);
-        if (!below) return ScanOutcome::PathNotFound;
+        if (!below) return terminationRequested() ? ScanOutcome::Cancelled : ScanOutcome::PathNotFound;
         folders.reserve(below->size() + 1);
         for (Subfolder& sub : *below) folders.push_back({std::move(sub.DIRNAME), std::move(sub.files)});
         // The component's own folder comes after all of its subfolders.

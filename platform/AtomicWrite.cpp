@@ -1,6 +1,8 @@
 #include "platform/AtomicWrite.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +35,30 @@ std::string folderOf(const std::string& path) {
 std::string temporaryNameFor(const std::string& path) {
     static std::atomic<unsigned> counter{0};
     return path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter.fetch_add(1));
+}
+
+void removeLeftoverTemporaries(const std::string& path) {
+    const std::string folder = folderOf(path);
+    const auto slash = path.rfind('/');
+    const std::string lead = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name.compare(0, lead.size(), lead) != 0) continue;
+        // "<pid>-<n>", digits only: nothing else is ours.
+        const std::string rest = name.substr(lead.size());
+        const auto dash = rest.find('-');
+        if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size() || dash > 9 ||
+            rest.find_first_not_of("0123456789-") != std::string::npos || rest.find('-', dash + 1) != std::string::npos)
+            continue;
+        const long pid = std::strtol(rest.c_str(), nullptr, 10);
+        if (pid <= 0 || pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        const std::string file = folder + "/" + name;
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(file.c_str());
+    }
+    ::closedir(dir);
 }
 
 Status writeFileAtomically(const std::string& requested, std::string_view content) {

@@ -17,6 +17,11 @@ Status writeFileAtomically(const std::string& path, std::string_view content);
 // moment, for a file that is renamed into place when complete.
 std::string temporaryNameFor(const std::string& path);
 
+// Removes what writeFileAtomically left beside path in a process that died before its
+// rename: "<name>.tmp-<pid>-<n>" files (only those, regular files only) of processes that
+// no longer run. A living writer's file is left alone.
+void removeLeftoverTemporaries(const std::string& path);
+
 // "<what>: <strerror(err)>: <path>" — the one shape of every platform error message.
 std::string systemErrorText(const std::string& what, const std::string& path, int err);
 

@@ -8,9 +8,11 @@
 namespace quillet {
 
 // The moments at which a run has written something that must survive the process dying
-// right there. Every durable step names its point here and nowhere else: the crash test
-// walks this whole list, so a point no scenario reaches fails it.
+// right there, and the few at which a test must stop a run. Every durable step names its
+// point here and nowhere else: the crash test walks this whole list, so a point no
+// scenario reaches fails it.
 enum class CrashPoint : unsigned char {
+    ScanFolderListed,          // the scan has listed a folder; nothing is written yet
     FilePacked,                // a file is in the open batch of the temporary archive
     ArchiveDirectoryStarting,  // an archive's directory is about to be written
     ArchiveDirectoryWritten,   // its directory is written, not yet synced
@@ -19,10 +21,10 @@ enum class CrashPoint : unsigned char {
     ArchiveFolderSynced,       // the archive's folder is synced
     CommentItemStarting,       // the new archive is about to get its comment item
     CommentItemWritten,        // the comment item is in
-    ReadBackChecked,           // the new archive has been read back whole
+    ReadBackChecked,           // the new archive has been read back whole, its plan on disk, nothing moved yet
     FileWriteSynced,           // a small file (settings, comment copy, plan) is synced under its working name
     FileWriteRenamed,          // it has taken its name, the folder not yet synced
-    RotationPlanWritten,       // the rotation's plan is on disk, nothing renamed yet
+    RotationPlanWritten,       // the rotation's plan is on disk, the new archive not yet read back
     RotationDeleted,           // one archive past the maximum has been deleted
     RotationRenamed,           // one rename of the rotation is done
     RotationSynced,            // every rename is synced, the plan not yet removed
@@ -35,10 +37,11 @@ enum class CrashPoint : unsigned char {
 };
 
 inline constexpr std::array<std::string_view, static_cast<std::size_t>(CrashPoint::Count)> CrashPointNames{
-    "FilePacked",          "ArchiveDirectoryStarting", "ArchiveDirectoryWritten", "ArchiveSynced",   "ArchiveRenamed",
-    "ArchiveFolderSynced", "CommentItemStarting",      "CommentItemWritten",      "ReadBackChecked", "FileWriteSynced",
-    "FileWriteRenamed",    "RotationPlanWritten",      "RotationDeleted",         "RotationRenamed", "RotationSynced",
-    "RotationPlanRemoved", "SettingsWriting",          "RecordCommitting",        "RecordCommitted", "LockWaiting",
+    "ScanFolderListed", "FilePacked",          "ArchiveDirectoryStarting", "ArchiveDirectoryWritten", "ArchiveSynced",
+    "ArchiveRenamed",   "ArchiveFolderSynced", "CommentItemStarting",      "CommentItemWritten",      "ReadBackChecked",
+    "FileWriteSynced",  "FileWriteRenamed",    "RotationPlanWritten",      "RotationDeleted",         "RotationRenamed",
+    "RotationSynced",   "RotationPlanRemoved", "SettingsWriting",          "RecordCommitting",        "RecordCommitted",
+    "LockWaiting",
 };
 
 std::optional<CrashPoint> crashPointNamed(std::string_view name);

@@ -46,7 +46,14 @@ std::string holderIn(int fd) {
 FolderLock::FolderLock(const std::string& folder, const std::string& holder, int waitMilliseconds) {
     const std::string path = withSlash(folder) + FolderLockName;
     struct stat dir {};
-    if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return;
+    if (::stat(folder.c_str(), &dir) != 0) {
+        error_ = errno;
+        return;
+    }
+    if (!S_ISDIR(dir.st_mode)) {
+        error_ = ENOTDIR;
+        return;
+    }
     const std::string key = std::to_string(dir.st_dev) + ":" + std::to_string(dir.st_ino);
     if (auto it = heldFolders().find(key); it != heldFolders().end()) {
         ++it->second.depth;
@@ -59,7 +66,10 @@ FolderLock::FolderLock(const std::string& folder, const std::string& holder, int
     bool waiting = false;
     while (true) {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) return;
+        if (fd < 0) {
+            error_ = errno;
+            return;
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // The holder before may have removed the file between our open and our lock:
             // then this lock is on a name nobody else will open, and it starts again.
@@ -80,7 +90,8 @@ FolderLock::FolderLock(const std::string& folder, const std::string& holder, int
         const int err = errno;
         if (err != EWOULDBLOCK) {
             ::close(fd);
-            return;  // a file system without locks: nothing to wait for
+            error_ = err;  // a file system without locks
+            return;
         }
         holder_ = holderIn(fd);
         ::close(fd);

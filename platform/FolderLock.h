@@ -31,11 +31,14 @@ public:
     State state() const { return state_; }
     // Busy: the holder the lock file names ("" when it names none).
     const std::string& holder() const { return holder_; }
+    // Unlockable: the system's reason (ENOENT, EACCES, EROFS, ENOLCK, ...).
+    int error() const { return error_; }
 
 private:
     State state_ = State::Unlockable;
     std::string key_;  // the folder's identity while held
     std::string holder_;
+    int error_ = 0;
 };
 
 // The folder a file is in ("." for a bare name), for the lock of a change to that file.

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <set>
 #include <string_view>
 #include <vector>
 
@@ -234,6 +235,10 @@ bool IniFile::rewrite(const std::string& sectionName, const std::string* keyName
     }
     if (!changed) return true;
 
+    // A write cut short by a kill leaves its temporary copy: the first write of a file in
+    // this process clears what dead writers left.
+    static std::set<std::string> cleared;
+    if (cleared.insert(path_).second) removeLeftoverTemporaries(path_);
     crashPoint(CrashPoint::SettingsWriting);
     if (Status s = writeFileAtomically(path_, out); !s) {
         lastError_ = s.error();

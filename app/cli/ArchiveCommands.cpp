@@ -125,7 +125,7 @@ int archivesCommand(CliContext& ctx, const ParsedArguments& args) {
     const auto project = ctx.project(args.positional[0], status);
     if (!project) return status;
     BackupListState state;
-    RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), state);
+    RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), state, &ctx.dialogs);
     if (!state.reachable) {
         std::string text = state.pathErrorText;
         for (char& c : text)

@@ -90,7 +90,7 @@ int projectRemove(CliContext& ctx, const ParsedArguments& args) {
             std::replace(text.begin(), text.end(), '|', ' ');
             return ctx.fail(text + " The project has not been removed.");
         }
-        RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), archives);
+        RefreshBackupList(ctx.fs, project, ctx.fs.currentFolder(), archives, &ctx.dialogs);
     }
     // The other projects, so that no archive of theirs in the same folder is deleted.
     auto everyProject = ctx.catalog()->projects().all();

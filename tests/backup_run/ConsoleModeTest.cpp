@@ -431,8 +431,9 @@ TEST(ConsoleMode, AKillAtEveryCrashPointLosesNoBackupAndTheNextRunFinishesTheRot
                 catalog.close();
             }
             EXPECT_NE(readFile(ini).find("[LastBacked]"), std::string::npos);
-            // Once a rotation's plan is on disk, the killed run's checked archive is kept.
-            const bool planned = b.fs.fileExists(b.dest + RotationPlanName);
+            // Once a rotation's plan is on disk, and always once the new archive has been
+            // read back, the killed run's archive is kept.
+            const bool planned = b.fs.fileExists(b.dest + RotationPlanName) || point == CrashPoint::ReadBackChecked;
 
             // The next run finishes what was cut short and makes its own backup.
             if (holder) {
@@ -448,6 +449,180 @@ TEST(ConsoleMode, AKillAtEveryCrashPointLosesNoBackupAndTheNextRunFinishesTheRot
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     std::printf("%zu crash points, %d kills, %.1f s\n", CrashPointNames.size(), kills, seconds);
+}
+
+// A second project "Others" (prefix OTHR) over other/ with the same destination.
+std::string addOtherProject(ConsoleBench& b) {
+    const std::string otherSrc = b.dir.mkdir("other");
+    Catalog catalog(b.paths.dataFolder);
+    EXPECT_TRUE(catalog.open().ok());
+    Project p;
+    p.NAME = "Others";
+    p.PREFIX = "OTHR";
+    p.DESTINATIONPATH = b.dest;
+    auto stored = catalog.projects().insert(p);
+    EXPECT_TRUE(stored.ok()) << stored.error();
+    Component c;
+    c.PROSYSID = stored->SYSID;
+    c.PATH = otherSrc;
+    c.MASK = "*.*";
+    EXPECT_TRUE(catalog.components().insert(c).ok());
+    return otherSrc;
+}
+
+// Two runs started at one moment into one destination, the same project twice and two
+// projects, QUILLET_SIMULTANEOUS_TRIALS times each (3 unless set; scripts/simultaneous-runs
+// sets 30). However the machine interleaves them, every run that succeeds has numbered an
+// archive of its own project's files, a run that fails says the folder was in use, and no
+// archive is lost or left under a working name.
+TEST(ConsoleMode, RunsStartedTogetherIntoOneDestinationEachNumberAnArchiveOfTheirOwnFiles) {
+    ConsoleBench b(0);
+    const std::string otherSrc = addOtherProject(b);
+    for (int i = 0; i < 8; ++i) b.dir.write("src/f" + std::to_string(i) + ".bin", randomBytes(40000, i + 1));
+    b.dir.write("other/c.txt", "gamma");
+    Names ours{"LSPComments.inb", b.src.substr(1) + "/marker.txt"},
+        theirs{"LSPComments.inb", otherSrc.substr(1) + "/c.txt", otherSrc.substr(1) + "/marker.txt"};
+    for (int i = 0; i < 8; ++i) ours.push_back(b.src.substr(1) + "/f" + std::to_string(i) + ".bin");
+    std::sort(ours.begin(), ours.end());
+    std::sort(theirs.begin(), theirs.end());
+    auto namesOf = [](const std::string& archive) {
+        Names n = test::unzipNames(archive);
+        std::sort(n.begin(), n.end());
+        return n;
+    };
+
+    const char* setting = std::getenv("QUILLET_SIMULTANEOUS_TRIALS");
+    const int trials = setting ? std::atoi(setting) : 3;
+    // Every archive's marker, newest first, per prefix.
+    std::map<std::string, Names> expected{{"PREF", {}}, {"OTHR", {}}};
+    int succeeded = 0, inUse = 0;
+    for (int trial = 0; trial < trials; ++trial) {
+        for (const bool sameProject : {true, false}) {
+            const std::string marker = "trial " + std::to_string(trial) + (sameProject ? " same" : " two");
+            SCOPED_TRACE(marker);
+            b.dir.write("src/marker.txt", marker);
+            b.dir.write("other/marker.txt", marker);
+            const std::vector<std::string> projects{"Sources", sameProject ? "Sources" : "Others"};
+            std::vector<Child> children;
+            for (std::size_t k = 0; k < 2; ++k)
+                children.push_back(start({"-P=" + projects[k], "--console"}, b.dir.file("run" + std::to_string(k)),
+                                         b.dir.file("err" + std::to_string(k))));
+            for (std::size_t k = 0; k < 2; ++k) {
+                const int code = wait(children[k]);
+                const std::string err = readFile(b.dir.file("err" + std::to_string(k)));
+                if (code == 0) {
+                    ++succeeded;
+                    Names& markers = expected[projects[k] == "Sources" ? "PREF" : "OTHR"];
+                    markers.insert(markers.begin(), marker);
+                } else {
+                    EXPECT_EQ(code, 1) << err;
+                    EXPECT_NE(err.find(std::string(FolderInUseTitle) + ": The destination folder " + b.dest),
+                              std::string::npos)
+                        << err;
+                    ++inUse;
+                }
+            }
+            expectNoLeftovers(b);
+            // The newest archives of each project are this trial's, with its own files.
+            for (const auto& [prefix, markers] : expected) {
+                for (std::size_t n = 1; n <= markers.size() && markers[n - 1] == marker; ++n) {
+                    const std::string archive = b.dest + archiveFileName(prefix, static_cast<int>(n));
+                    EXPECT_TRUE(test::unzipTestPasses(archive)) << archive;
+                    EXPECT_EQ(namesOf(archive), prefix == "PREF" ? ours : theirs) << archive;
+                    EXPECT_EQ(test::unzipItem(archive, (prefix == "PREF" ? b.src : otherSrc).substr(1) + "/marker.txt"),
+                              marker)
+                        << archive;
+                }
+            }
+            if (HasFailure()) return;
+        }
+    }
+    // Nothing lost: every archive there is sound, its own project's, and in date order.
+    EXPECT_EQ(markersInOrder(b, b.src.substr(1) + "/marker.txt", "PREF"), expected["PREF"]);
+    EXPECT_EQ(markersInOrder(b, otherSrc.substr(1) + "/marker.txt", "OTHR"), expected["OTHR"]);
+    for (const auto& name : b.archives())
+        EXPECT_EQ(namesOf(b.dest + name), name.rfind("PREF", 0) == 0 ? ours : theirs) << name;
+    std::printf("%d pairs of runs started together: %d runs numbered an archive, %d found the folder in use\n",
+                2 * trials, succeeded, inUse);
+}
+
+TEST(ConsoleMode, AReadOnlyDestinationFailsTheRunNamingTheFolderBeforeAnythingIsPacked) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into every folder; run the suite as an ordinary user";
+    ConsoleBench b(2);
+    b.dir.write("src/a.txt", "alpha");
+    ASSERT_EQ(b.run(), 0);
+    const std::string before = readFile(b.dest + "PREF0001.LSP");
+
+    ASSERT_EQ(::chmod(b.dest.c_str(), 0555), 0);
+    std::string out, err;
+    const int code = b.run(&out, &err);
+    ::chmod(b.dest.c_str(), 0755);
+    EXPECT_EQ(code, 1) << out << err;
+    EXPECT_EQ(err, "Backup Failed: No backup can be made in the destination folder " + b.dest +
+                       ":\nPermission denied\n\nNothing has been changed there.\n");
+    EXPECT_EQ(out.find("Compressing Files"), std::string::npos) << out;
+    EXPECT_EQ(b.archives(), Names{"PREF0001.LSP"});
+    EXPECT_EQ(readFile(b.dest + "PREF0001.LSP"), before);
+}
+
+TEST(ConsoleMode, ListingTheArchivesFinishesARenumberingThatAKillCutShort) {
+    ConsoleBench b(3);
+    b.dir.write("src/a.txt", "alpha");
+    const std::string markerItem = b.src.substr(1) + "/marker.txt";
+    for (int i = 0; i < 3; ++i) {
+        b.dir.write("src/marker.txt", "run " + std::to_string(i));
+        ASSERT_EQ(b.run(), 0);
+    }
+    // Killed in the middle of its renames: the listing meets 1002-style names and the plan.
+    b.dir.write("src/marker.txt", "killed");
+    ASSERT_EQ(b.run(nullptr, nullptr, RLIM_INFINITY, {"-P=Sources", "--console"}, false,
+                    {"QUILLET_CRASH_AT=RotationRenamed:2"}),
+              -SIGKILL);
+    ASSERT_TRUE(b.fs.fileExists(b.dest + RotationPlanName));
+
+    std::string out, err;
+    ASSERT_EQ(b.run(&out, &err, RLIM_INFINITY, {"archives", "Sources"}), 0) << err;
+    Names listed;
+    for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        listed.push_back(out.substr(at, out.find('\t', at) - at));
+    EXPECT_EQ(listed, (Names{"PREF0001.LSP", "PREF0002.LSP", "PREF0003.LSP"})) << out;
+    expectNoLeftovers(b);
+    EXPECT_EQ(markersInOrder(b, markerItem), (Names{"killed", "run 2", "run 1"}));
+}
+
+TEST(ConsoleMode, SettingsCopiesThatAKilledWriteLeftAreClearedByTheNextWrite) {
+    ConsoleBench b(0);
+    b.dir.write("src/a.txt", "alpha");
+    ASSERT_EQ(b.run(), 0);
+    const std::string ini = b.paths.configFolder + "quillet.ini";
+    auto leftovers = [&] {
+        Names found;
+        const auto listed = b.fs.list(b.paths.configFolder, "quillet.ini.tmp-*", 0);
+        for (const auto& e : *listed) found.push_back(e.name);
+        return found;
+    };
+    // Another project as the most recent one, so that the run writes its settings.
+    auto otherProjectLast = [&] {
+        std::string settings = readFile(ini);
+        if (const auto at = settings.find("[LastBacked]\n1=1\n"); at != std::string::npos)
+            std::ofstream(ini, std::ios::binary | std::ios::trunc) << settings.replace(at, 17, "[LastBacked]\n1=9\n");
+    };
+    // Killed after each synced copy in turn until one of them is the settings file's.
+    for (int n = 1; leftovers().empty(); ++n) {
+        ASSERT_LE(n, 10) << "no run was killed while it wrote quillet.ini";
+        otherProjectLast();
+        ASSERT_EQ(b.run(nullptr, nullptr, RLIM_INFINITY, {"-P=Sources", "--console"}, false,
+                        {"QUILLET_CRASH_AT=FileWriteSynced:" + std::to_string(n)}),
+                  -SIGKILL);
+    }
+    // A copy that a living writer is still working on is not touched.
+    const std::string living = "quillet.ini.tmp-" + std::to_string(::getpid()) + "-7";
+    std::ofstream(b.paths.configFolder + living, std::ios::binary) << "in the making";
+
+    otherProjectLast();
+    ASSERT_EQ(b.run(), 0);
+    EXPECT_EQ(leftovers(), Names{living});
+    EXPECT_NE(readFile(ini).find("[LastBacked]\n1=1\n"), std::string::npos);
 }
 
 TEST(ConsoleMode, RunsIntoOneDestinationTakeTurnsAndEachArchiveHoldsItsOwnFiles) {
@@ -535,17 +710,23 @@ TEST(ConsoleMode, TermIntAndHupCancelARunCleanlyAndItReturnsOne) {
     std::map<std::string, std::string> bytes;
     for (const auto& name : archives) bytes[name] = readFile(b.dest + name);
 
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        PausedRun run = startPaused(b, {"-P=Sources", "--console"}, "FilePacked:1", "signalled");
-        ASSERT_EQ(::kill(run.child.pid, signal), 0);
-        resume(run);
-        EXPECT_EQ(wait(run.child), 1) << readFile(b.dir.file("signalled.err"));
-        EXPECT_EQ(readFile(b.dir.file("signalled.out")).find("Completed"), std::string::npos);
-        // Temporary archive, library copy and lock are gone; the archives are as they were.
-        EXPECT_EQ(b.archives(), archives);
-        for (const auto& [name, content] : bytes) EXPECT_EQ(readFile(b.dest + name), content) << name;
-    }
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        for (const std::string at : {"ScanFolderListed:1", "FilePacked:1"}) {
+            SCOPED_TRACE(std::to_string(signal) + " at " + at);
+            PausedRun run = startPaused(b, {"-P=Sources", "--console"}, at, "signalled");
+            ASSERT_EQ(::kill(run.child.pid, signal), 0);
+            resume(run);
+            EXPECT_EQ(wait(run.child), 1) << readFile(b.dir.file("signalled.err"));
+            const std::string out = readFile(b.dir.file("signalled.out"));
+            EXPECT_EQ(out.find("Completed"), std::string::npos);
+            // During the scan it stops there: nothing is packed.
+            if (at == "ScanFolderListed:1") {
+                EXPECT_EQ(out.find("Compressing Files"), std::string::npos) << out;
+            }
+            // Temporary archive, library copy and lock are gone; the archives are as they were.
+            EXPECT_EQ(b.archives(), archives);
+            for (const auto& [name, content] : bytes) EXPECT_EQ(readFile(b.dest + name), content) << name;
+        }
     EXPECT_EQ(b.run(), 0);
     EXPECT_EQ(b.archives(), (Names{"PREF0001.LSP", "PREF0002.LSP", "PREF0003.LSP"}));
 }
