@@ -211,5 +211,43 @@ TEST(ArchiveFileName, FourDigitsAfterThePrefix) {
     EXPECT_EQ(archiveFileName("PREF", 1002), "PREF1002.LSP");
 }
 
+// A run that died during (or just before) its read-back check leaves its plan beside a new
+// archive that may be no backup: the recovery reads it back itself and never numbers one
+// that fails; it removes it only while the older archives are still where they were.
+TEST(RotateArchives, AnInterruptedRotationWhoseNewArchiveDoesNotReadBackNeverNumbersIt) {
+    for (const bool started : {false, true}) {
+        SCOPED_TRACE(started ? "after the first rename" : "before any step");
+        Destination d;
+        d.archives({"PREF0001.LSP", "PREF0002.LSP"});
+        d.temporary();  // not an archive at all
+        BackupList l = d.list();
+        const std::string plan = d.folder + RotationPlanName, temp = d.folder + TemporaryArchiveName;
+        // What a kill during the check leaves: links keep the very files the plan names.
+        const RotationOutcome outcome = RotateArchives(d.fs, d.dialogs, {d.folder, "PREF", 3}, l, {}, [&] {
+            EXPECT_EQ(::link(plan.c_str(), (plan + ".kept").c_str()), 0);
+            EXPECT_EQ(::link(temp.c_str(), (temp + ".kept").c_str()), 0);
+            return false;
+        });
+        EXPECT_TRUE(outcome.checkFailed);
+        EXPECT_FALSE(outcome.completed);
+        // The failed check itself removes the archive and its plan and moves nothing.
+        EXPECT_EQ(d.files(), (Names{"PREF0001.LSP", "PREF0002.LSP", "QLTPlan.___.kept", "QLTTemp.___.kept"}));
+        ASSERT_EQ(::rename((plan + ".kept").c_str(), plan.c_str()), 0);
+        ASSERT_EQ(::rename((temp + ".kept").c_str(), temp.c_str()), 0);
+        if (started) {
+            // The plan's first step (the oldest archive out of the way) was done.
+            ASSERT_EQ(::rename((d.folder + "PREF0002.LSP").c_str(), (d.folder + "PREF1003.LSP").c_str()), 0);
+            d.dialogs.expect("of an interrupted renumbering of backups cannot be read back");
+            EXPECT_EQ(CompleteInterruptedRotation(&d.dialogs, d.folder), RecoveryOutcome::Failed);
+            EXPECT_EQ(d.files(), (Names{"PREF0001.LSP", "PREF1003.LSP", "QLTPlan.___", "QLTTemp.___"}));
+        } else {
+            EXPECT_EQ(CompleteInterruptedRotation(&d.dialogs, d.folder), RecoveryOutcome::Completed);
+            EXPECT_EQ(d.files(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+            EXPECT_EQ(d.content("PREF0002.LSP"), "was PREF0002.LSP");
+        }
+        EXPECT_TRUE(d.dialogs.ok()) << d.dialogs.report();
+    }
+}
+
 }  // namespace
 }  // namespace quillet
