@@ -135,6 +135,22 @@ Result<RunStatusStore::Recorded> RunStatusStore::record(const RunRecord& run, Da
     return out;
 }
 
+DesktopNotice failureNotice(const ProjectRunStatus& status) {
+    constexpr std::size_t Shown = 5;
+    DesktopNotice notice;
+    notice.summary = "Backup of " + std::string(trimRight(status.project)) + " failed";
+    notice.body = status.failure;
+    if (status.failedFiles > 0) {
+        notice.body +=
+            "\n" + std::to_string(status.failedFiles) + (status.failedFiles == 1 ? " file failed:" : " files failed:");
+        for (std::size_t i = 0; i < status.failedList.size() && i < Shown; ++i)
+            notice.body += "\n" + status.failedList[i];
+        if (status.failedFiles > static_cast<std::int64_t>(Shown))
+            notice.body += "\nand " + std::to_string(status.failedFiles - static_cast<std::int64_t>(Shown)) + " more";
+    }
+    return notice;
+}
+
 TrayStatus trayStatus(const std::vector<std::pair<std::string, std::optional<ProjectRunStatus>>>& recent,
                       std::uint8_t intervalMinutes, DateTime now) {
     TrayStatus out;

@@ -80,6 +80,13 @@ private:
 // sends the one desktop notification for it.
 using FailureNotice = std::function<void(const ProjectRunStatus&)>;
 
+// The desktop notification of a failed run: the project, the failure and the failed files.
+struct DesktopNotice {
+    std::string summary;
+    std::string body;  // lines separated by "\n"
+};
+DesktopNotice failureNotice(const ProjectRunStatus& status);
+
 // The folder of the status files: "RunStatus/" in the data folder.
 std::string runStatusFolder(const std::string& dataFolder);
 
