@@ -135,6 +135,14 @@ Result<RunStatusStore::Recorded> RunStatusStore::record(const RunRecord& run, Da
     return out;
 }
 
+bool recordBackupRun(RunStatusStore& store, const RecordingBackupDriver& driver, std::int32_t sysId,
+                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice) {
+    auto recorded = store.record(driver.record(sysId, project, succeeded), at);
+    if (!recorded) return false;
+    if (recorded->notify && notice) notice(recorded->status);
+    return true;
+}
+
 DesktopNotice failureNotice(const ProjectRunStatus& status) {
     constexpr std::size_t Shown = 5;
     DesktopNotice notice;

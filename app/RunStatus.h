@@ -80,6 +80,14 @@ private:
 // sends the one desktop notification for it.
 using FailureNotice = std::function<void(const ProjectRunStatus&)>;
 
+class RecordingBackupDriver;
+
+// Records how a backup command ended, driven through driver, and tells notice (when set)
+// of a failure not notified since the last success. False when the status file could not
+// be written: the run's own result stands, only its record is missing.
+bool recordBackupRun(RunStatusStore& store, const RecordingBackupDriver& driver, std::int32_t sysId,
+                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice = {});
+
 // The desktop notification of a failed run: the project, the failure and the failed files.
 struct DesktopNotice {
     std::string summary;

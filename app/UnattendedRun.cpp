@@ -62,9 +62,8 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
         code = outcome == ExecuteOutcome::Succeeded ? unattended::Succeeded : unattended::Failed;
         if (status) {
             // Nobody watches an unattended run: its end is kept for the tray and the notice.
-            const RunRecord run = recording.record((*found)->SYSID, (*found)->NAME, code == unattended::Succeeded);
-            auto recorded = status->record(run, s.clock.now());
-            if (recorded && recorded->notify && notice) notice(recorded->status);
+            recordBackupRun(*status, recording, (*found)->SYSID, (*found)->NAME, code == unattended::Succeeded,
+                            s.clock.now(), notice);
         }
     }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QEventLoop>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -236,6 +237,57 @@ TEST(DesktopNotifier, AFailedUnattendedRunIsNotifiedOnceOnTheBus) {
                                                  QString::fromStdString(b.src) + "/f2.txt: "))
         << service.calls[0].body.toStdString();
     EXPECT_EQ(service.calls[0].hints.value("urgency").toInt(), 2);
+}
+
+// The program itself, started with -P as cron would, on a desktop whose session bus is the
+// private one: a failure is notified once, and a good run clears the failed state.
+TEST(DesktopNotifier, TheUnattendedProgramNotifiesAFailureOnceUntilARunSucceeds) {
+    PrivateBus bus;
+    if (bus.address.isEmpty()) GTEST_SKIP() << "no dbus-daemon to run a private bus";
+    QDBusConnection server = QDBusConnection::connectToBus(bus.address, "server");
+    NotificationServer service;
+    ASSERT_TRUE(server.registerService("org.freedesktop.Notifications"));
+    ASSERT_TRUE(server.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots));
+
+    BackupBench b("Cellar");
+    b.dir.write("src/a.txt", "a");
+    b.component(b.src, "*.txt");
+    const std::string dest = b.project.DESTINATIONPATH;
+    b.project.DESTINATIONPATH = b.dir.file("unplugged/disk/");
+    b.saveProject();
+    b.catalog.close();
+
+    auto runProgram = [&] {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QUILLET_HOME", QString::fromStdString(b.dir.file("home")));
+        env.insert("DBUS_SESSION_BUS_ADDRESS", bus.address);
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // The event loop runs meanwhile, so the service here can answer the program.
+        QEventLoop loop;
+        QObject::connect(&program, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&program, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        program.start(QUILLET_EXECUTABLE, {"-P=CELLAR", "--console"});
+        loop.exec();
+        return program.exitCode();
+    };
+    EXPECT_EQ(runProgram(), unattended::Failed);
+    EXPECT_EQ(runProgram(), unattended::Failed);
+    ASSERT_EQ(service.calls.size(), 1u);
+    EXPECT_EQ(service.calls[0].summary, "Backup of Cellar failed");
+
+    RunStatusStore store(runStatusFolder(b.paths.dataFolder));
+    ASSERT_TRUE(store.read(b.project.SYSID));
+    EXPECT_TRUE(store.read(b.project.SYSID)->lastFailed);
+    ASSERT_TRUE(b.catalog.open().ok());
+    b.project.DESTINATIONPATH = dest;
+    b.saveProject();
+    b.catalog.close();
+    EXPECT_EQ(runProgram(), unattended::Succeeded);
+    EXPECT_FALSE(store.read(b.project.SYSID)->lastFailed);
+    EXPECT_TRUE(store.read(b.project.SYSID)->notified.empty());
+    EXPECT_EQ(service.calls.size(), 1u);
 }
 
 TEST(DesktopNotifier, SendsNothingWithoutASessionBus) {
