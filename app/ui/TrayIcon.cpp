@@ -122,6 +122,7 @@ TrayIcon::TrayIcon(TrayContext context, QObject* parent)
 
 TrayIcon::~TrayIcon() {
     icon_.hide();
+    icon_.setContextMenu(nullptr);  // the menu goes first
     if (console_) console_->removeEventFilter(this);
 }
 
