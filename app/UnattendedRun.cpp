@@ -26,7 +26,8 @@ struct CatalogUse {
 
 }  // namespace
 
-int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName, BackupRunDriver& driver) {
+int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName, BackupRunDriver& driver,
+                        RunStatusStore* status, const FailureNotice& notice) {
     if (LSP_P_VERSION() < 1700 || LSP_U_VERSION() < 1700) {
         s.dialogs.message("LSPack Version: " + std::to_string(LSP_P_VERSION()) +
                               "  LSUnPack Version: " + std::to_string(LSP_U_VERSION()) +
@@ -56,8 +57,14 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
         s.dialogs.message("\"" + (*found)->NAME + "\" is a favourites folder: it has no backup to run.",
                           "Quillet Message", Icon::Exclamation, buttons::Ok, 1);
     } else {
-        const ExecuteOutcome outcome = ExecuteBackup(s, state, **found, driver);
+        RecordingBackupDriver recording(driver);
+        const ExecuteOutcome outcome = ExecuteBackup(s, state, **found, recording);
         code = outcome == ExecuteOutcome::Succeeded ? unattended::Succeeded : unattended::Failed;
+        if (status) {
+            // Nobody watches an unattended run: its end is kept for the tray and the notice.
+            recordBackupRun(*status, recording, (*found)->SYSID, (*found)->NAME, code == unattended::Succeeded,
+                            s.clock.now(), notice);
+        }
     }
 
     // Closing the console writes the list, as every close does.
@@ -66,25 +73,27 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
 }
 
 int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
-                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver) {
+                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver,
+                      const FailureNotice& notice) {
     // Stopping an unattended run (a logout, a service stop, Ctrl-C) cancels it cleanly.
     catchTerminationSignals();
     FileSystem fs;
     lspclass archive(dialogs, paths.configFolder);
     archive.Init();
     BackupCommandServices services{fs, dialogs, settings, clock, catalog, sounds, archive, paths.programFolder, {}};
-    const int code = RunUnattendedBackup(services, projectName, driver);
+    RunStatusStore status(runStatusFolder(paths.dataFolder));
+    const int code = RunUnattendedBackup(services, projectName, driver, &status, notice);
     archive.Kill();
     return code;
 }
 
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
-                           const std::string& projectName, std::ostream& out) {
+                           const std::string& projectName, std::ostream& out, const FailureNotice& notice) {
     SystemClock clock;
     SilentSoundPlayer sounds;
     ConsoleBackupView view(out, clock);
     LoopBackupDriver driver(view);
-    return RunUnattendedWith(paths, settings, dialogs, catalog, sounds, clock, projectName, driver);
+    return RunUnattendedWith(paths, settings, dialogs, catalog, sounds, clock, projectName, driver, notice);
 }
 
 bool displayAvailable() {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/ExecuteBackup.h"
+#include "app/RunStatus.h"
 
 namespace quillet {
 
@@ -26,20 +27,24 @@ inline constexpr int ImproperName = 2;  // no project of that name
 // loads [LastBacked] (so the other recent projects are kept), finds the project by name
 // without regard to case, runs the backup command for it and writes [LastBacked] again.
 // A name that matches no project is reported as "Improper Project Name Passed:".
-// services.archive must have been initialised.
-int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver);
+// services.archive must have been initialised. With a status store, how the backup ended is
+// recorded there, and notice is told of a failure not yet notified.
+int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver,
+                        RunStatusStore* status = nullptr, const FailureNotice& notice = {});
 
 // RunUnattendedBackup with the services every caller sets up alike: the file system and
 // the archive object are made here (the archive initialised and released again); the
-// dialogs, sounds, clock and driver are the caller's.
+// dialogs, sounds, clock and driver are the caller's. The run is recorded in the status
+// files of the data folder.
 int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
-                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver);
+                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver,
+                      const FailureNotice& notice = {});
 
 // The same without windows: status texts and a progress line at most once a second go to
 // out, messages to dialogs (the console's prints them with their titles and takes the
 // default button), no sounds. The archive object is made and initialised here.
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
-                           const std::string& projectName, std::ostream& out);
+                           const std::string& projectName, std::ostream& out, const FailureNotice& notice = {});
 
 // True when windows can be shown: an X11 or Wayland display, or a Qt platform named
 // explicitly (QT_QPA_PLATFORM, such as "offscreen").

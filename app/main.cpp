@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "app/Startup.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/Cli.h"
+#include "app/ui/DesktopNotifier.h"
 #include "backup/ui/BackupProgressWindow.h"
 #include "backup/ui/QtSoundPlayer.h"
 #include "catalog/Catalog.h"
@@ -54,16 +57,24 @@ int main(int argc, char** argv) {
     Catalog catalog(paths.dataFolder);
 
     if (commandLine.unattended()) {
+        // Nobody may be watching: a failure is told to the desktop once (until a run
+        // succeeds), over the session bus when there is one.
+        const FailureNotice notice = [&](const ProjectRunStatus& status) {
+            std::optional<QCoreApplication> core;
+            if (!QCoreApplication::instance()) core.emplace(argc, argv);
+            DesktopNotifier().notifyFailure(status);
+        };
         // Exit code: 0 backed up, 1 failed or cancelled, 2 no project of that name.
         if (commandLine.console || !displayAvailable())
-            return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout);
+            return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout,
+                                          notice);
         QApplication application(argc, argv);
         QtDialogs windowDialogs;
         SystemClock clock;
         QtSoundPlayer sounds(paths.installData);
         BackupProgressWindow window;
         return RunUnattendedWith(paths, settings, windowDialogs, catalog, sounds, clock, commandLine.projectName,
-                                 window);
+                                 window, notice);
     }
     // The console window comes with a later build; until then the help says what there is.
     std::fputs(helpText(paths).c_str(), stdout);
