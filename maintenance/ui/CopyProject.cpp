@@ -40,15 +40,16 @@ CopyProjectForm::CopyProjectForm(const Services& services, const Project& source
     form->addRow(forms::labelFor("Prefix:", prefix_, this), prefix_);
     prefix_->setMaximumWidth(prefix_->fontMetrics().averageCharWidth() * 8 + 16);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(status);
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
     buttons->addWidget(help);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(status);
+    layout->addStretch();
     layout->addLayout(buttons);
-    setMinimumWidth(380);
+    setMinimumWidth(400);
 
     name_->setText(QString::fromStdString(CopyName(source.NAME)));
     prefix_->setText(QString::fromStdString(GeneratePrefix(prefixesInUse, systemLetterSource())));

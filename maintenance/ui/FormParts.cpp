@@ -45,6 +45,9 @@ QPushButton* button(const QString& text, const char* objectName, QWidget* parent
     b->setAutoDefault(false);
     b->setAccessibleName(accessibleName.isEmpty() ? plainText(text) : accessibleName);
     if (!tip.isEmpty()) b->setToolTip(tip);
+    // A look-up button is as narrow as its dots allow.
+    if (text == "...")
+        b->setFixedWidth(b->fontMetrics().horizontalAdvance(text) + 4 * b->fontMetrics().averageCharWidth());
     return b;
 }
 

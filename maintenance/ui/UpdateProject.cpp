@@ -64,7 +64,9 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
         }
         record_.FAVORITES = 0;
         record_.MAXBACKUPS = catalog::DefaultMaxBackups;
-        record_.DESTINATIONPATH = services.settings.read("Defaults", "DestinationPath", services.fs.currentFolder());
+        std::string destination = services.settings.read("Defaults", "DestinationPath");
+        if (blank(QString::fromStdString(destination))) destination = services.fs.currentFolder();
+        record_.DESTINATIONPATH = NormalizeFolderPath(destination);
         record_.PREFIX = GeneratePrefix(prefixesInUse, systemLetterSource());
         record_.recordId = 0;
     }
@@ -100,8 +102,9 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
     list_->installEventFilter(this);
     const int charWidth = list_->fontMetrics().averageCharWidth();
     list_->setColumnWidth(0, 40 * charWidth);
-    list_->setColumnWidth(1, 4 * charWidth);
-    list_->setColumnWidth(2, 3 * charWidth);
+    list_->horizontalHeader()->setMinimumSectionSize(0);
+    list_->setColumnWidth(1, list_->fontMetrics().horizontalAdvance("<>") + 3 * charWidth);
+    list_->setColumnWidth(2, list_->fontMetrics().horizontalAdvance("R") + 3 * charWidth);
     auto* listLabel = forms::labelFor("Project Components", list_, this);
 
     auto* insert = forms::button("&Insert", "insertButton", this);

@@ -18,7 +18,6 @@
 #include "maintenance/ui/ProjectForm.h"
 #include "maintenance/ui/ProjectTypeDialog.h"
 #include "platform/FileSystem.h"
-#include "platform/Folders.h"
 #include "platform/Paths.h"
 
 namespace quillet::shots {
@@ -44,12 +43,11 @@ struct Sample {
 
     Sample() {
         ensureFolder(paths.dataFolder);
-        makeFolders(sampleFolder() + "/backup/accounts");
         catalog.open();
         Project p;
         p.NAME = "Accounts";
         p.PREFIX = "ACCT";
-        p.DESTINATIONPATH = sampleFolder() + "/backup/accounts/";
+        p.DESTINATIONPATH = "/media/ann/Backup disk/Accounts/";
         p.MAXBACKUPS = 12;
         p.NOTES = "Monthly books and the tax folder.";
         project = *catalog.projects().insert(p);
