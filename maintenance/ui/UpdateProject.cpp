@@ -279,13 +279,22 @@ void ProjectForm::contextMenu(const QPoint& at) {
 
 bool ProjectForm::eventFilter(QObject* watched, QEvent* event) {
     // The list's keys: Insert adds, Delete deletes, Enter changes the current component.
-    if (watched == list_ && event->type() == QEvent::KeyPress && request_ != FormRequest::Delete) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Insert) return runComponentForm(FormRequest::Add, false), true;
-        if (key == Qt::Key_Delete) return runComponentForm(FormRequest::Delete, false), true;
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) return runComponentForm(FormRequest::Change, false), true;
+    if (watched != list_ || event->type() != QEvent::KeyPress || request_ == FormRequest::Delete)
+        return QDialog::eventFilter(watched, event);
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Insert:
+            runComponentForm(FormRequest::Add, false);
+            return true;
+        case Qt::Key_Delete:
+            runComponentForm(FormRequest::Delete, false);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            runComponentForm(FormRequest::Change, false);
+            return true;
+        default:
+            return QDialog::eventFilter(watched, event);
     }
-    return QDialog::eventFilter(watched, event);
 }
 
 void ProjectForm::accept() {

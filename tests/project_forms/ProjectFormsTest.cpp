@@ -392,6 +392,33 @@ TEST_F(FormsBench, CancelPutsTheProjectAndItsComponentsBack) {
     EXPECT_EQ(projects().size(), 1u);
 }
 
+TEST_F(FormsBench, ListKeysReachTheComponentForm) {
+    const Project p = project("Docs", "DOCS");
+    component(p, "/a/", "*.doc");
+    component(p, "/b/", "*.txt");
+    ProjectForm form(services, FormRequest::Change, p, {});
+    auto* list = child<QTableView>(form, "components");
+    list->setCurrentIndex(list->model()->index(1, 0));
+    // Enter changes the current row, Delete deletes it (after the form in delete mode).
+    onNextModal([](QWidget& w) {
+        EXPECT_EQ(w.windowTitle(), "Changing a Project Component");
+        child<QCheckBox>(w, "exclude")->click();
+        static_cast<QDialog&>(w).accept();
+    });
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(components(p)[1].EXCLUDE, 1);
+    onNextModal([](QWidget& w) {
+        EXPECT_EQ(w.windowTitle(), "Deleting a Project Component");
+        EXPECT_FALSE(child<QLineEdit>(w, "path")->isEnabled());
+        static_cast<QDialog&>(w).accept();
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_EQ(components(p).size(), 1u);
+    EXPECT_EQ(components(p)[0].PATH, "/a/");
+    EXPECT_EQ(list->model()->rowCount(), 1);
+    EXPECT_EQ(list->currentIndex().row(), 0);
+}
+
 TEST_F(FormsBench, DeletingAProjectDeletesItsComponentsOnly) {
     const Project keep = project("Keep", "KEEP");
     const Project gone = project("Gone", "GONE");
