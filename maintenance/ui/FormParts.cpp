@@ -1,5 +1,7 @@
 #include "maintenance/ui/FormParts.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -66,6 +68,11 @@ QLineEdit* entry(const char* objectName, QWidget* parent, const QString& tip) {
     e->setObjectName(objectName);
     if (!tip.isEmpty()) e->setToolTip(tip);
     return e;
+}
+
+bool checkOnLeaving(const QWidget* entry) {
+    const QWidget* next = QApplication::focusWidget();
+    return next != entry && !qobject_cast<const QAbstractButton*>(next);
 }
 
 void openHelp(const Services& services, const std::string& anchor) {

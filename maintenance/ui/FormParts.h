@@ -31,6 +31,12 @@ QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent);
 // stored width is checked when the form is saved).
 QLineEdit* entry(const char* objectName, QWidget* parent, const QString& tip = {});
 
+// Whether an entry's accepted check that may ask the user should run now, as the entry
+// loses the focus: not when the focus goes to a button (OK checks again anyway, and Cancel,
+// Help or a look-up should not be met by a question) nor when it stays (Enter, which
+// presses OK next).
+bool checkOnLeaving(const QWidget* entry);
+
 // Opens the manual at the form's section.
 void openHelp(const Services& services, const std::string& anchor);
 

@@ -153,7 +153,7 @@ void ComponentForm::noteFolder() {
 }
 
 void ComponentForm::pathAccepted() {
-    if (!path_->isModified()) return;
+    if (!path_->isModified() || !forms::checkOnLeaving(path_)) return;
     path_->setModified(false);
     const std::string typed = path_->text().toStdString();
     if (typed.find_first_not_of(" \t") == std::string::npos) return;

@@ -90,7 +90,7 @@ FavoritesForm::FavoritesForm(const Services& services, FormRequest request, cons
         forms::FolderCheck{services_, location_, false, [this] { lookUpLocation(); }});
 
     connect(location_, &QLineEdit::editingFinished, this, [this] {
-        if (location_->isModified()) locationCheck_->run();
+        if (location_->isModified() && forms::checkOnLeaving(location_)) locationCheck_->run();
     });
     connect(lookUp, &QPushButton::clicked, this, &FavoritesForm::lookUpLocation);
     connect(ok, &QPushButton::clicked, this, &FavoritesForm::accept);

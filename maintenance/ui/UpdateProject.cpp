@@ -169,7 +169,7 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
 
     connect(name_, &QLineEdit::editingFinished, this, &ProjectForm::nameAccepted);
     connect(prefix_, &QLineEdit::editingFinished, this, [this] {
-        if (prefix_->isModified()) prefixAccepted();
+        if (prefix_->isModified() && forms::checkOnLeaving(prefix_)) prefixAccepted();
     });
     connect(destination_, &QLineEdit::editingFinished, this, &ProjectForm::destinationAccepted);
     connect(destinationLookUp, &QPushButton::clicked, this, &ProjectForm::lookUpDestination);
@@ -210,7 +210,7 @@ bool ProjectForm::prefixAccepted() {
 }
 
 void ProjectForm::destinationAccepted() {
-    if (destination_->isModified()) destinationCheck_->run();
+    if (destination_->isModified() && forms::checkOnLeaving(destination_)) destinationCheck_->run();
 }
 
 void ProjectForm::lookUpDestination() {

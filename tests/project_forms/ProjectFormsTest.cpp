@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -346,6 +347,24 @@ TEST_F(FormsBench, ComponentListShowsRulesAndTheProjectFormEditsThem) {
     EXPECT_EQ(m->index(2, 0).data().toString(), folder + "/");
     EXPECT_EQ(m->index(2, 3).data().toString(), "*.tmp, *.bak");
     EXPECT_EQ(list->currentIndex().row(), 2);
+
+    // The pop-up menu's "&Copy" does the same.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        QStringList texts;
+        for (QAction* a : menu->actions()) texts << a->text();
+        EXPECT_EQ(texts, QStringList({"&Insert", "&Change", "&Delete", "&Copy"}));
+        onNextModal([](QWidget& w) {
+            EXPECT_EQ(child<QLineEdit>(w, "path")->text().toStdString(), "/b/");
+            static_cast<QDialog&>(w).accept();
+        });
+        menu->setActiveAction(menu->actions().back());
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    list->setCurrentIndex(m->index(1, 0));
+    emit list->customContextMenuRequested(QPoint(5, 5));
+    ASSERT_EQ(m->rowCount(), 4);
 }
 
 TEST_F(FormsBench, CancelPutsTheProjectAndItsComponentsBack) {
