@@ -58,6 +58,22 @@ bool SameFolder(std::string_view a, std::string_view b);
 std::optional<Project> ArchiveOwner(const std::vector<Project>& projects, std::int32_t exceptSysId,
                                     const std::string& folder, const std::string& archiveName);
 
+// The prefix a user typed, as the form accepts it: blank takes the first four characters of
+// name; more than four characters is refused (never cut); otherwise NormalizePrefix.
+Result<std::string> TypedPrefix(std::string_view typed, std::string_view name);
+
+// Checks a project before it is stored and completes it the way it is kept: the name
+// trimmed and not blank, the destination not blank and normalised with
+// NormalizeFolderPath, every field within its width, and no favourites folder sharing a
+// folder with a normal project (deleting the favourites folder with its archives would
+// take the project's backups with it).
+Status CheckProject(Catalog& catalog, Project& project);
+
+// Stores a checked project: inserted when adding (a SYSID of 0 is numbered, a primed one
+// kept), else updated. A duplicate non-blank prefix is refused by the unique key with the
+// record engine's message, followed by the name of the project that holds the prefix.
+Result<Project> SaveProject(Catalog& catalog, Project project, bool adding);
+
 // A project to add, as the project form or the command line collects it.
 struct ProjectRequest {
     std::string name;
@@ -76,6 +92,26 @@ struct ProjectRequest {
 // favourites folder with its archives would take the project's backups with it. Returns
 // the stored record.
 Result<Project> AddProject(Catalog& catalog, const ProjectRequest& request, const LetterSource& letters);
+
+// Checks a component before it is stored and completes it the way it is kept: the folder
+// not blank and normalised as above, the mask text refused when MaskListProblem finds
+// fault with it (nothing is cut), else normalised with NormalizeMaskList, and a mask text
+// without any mask refused.
+Status CheckComponent(Component& component);
+
+// A copy of project sourceSysId under a new name and prefix, with the source's destination,
+// maximum and notes and a copy of each of its components; everything is written in one
+// batch with one flush at the end, so a failure stores nothing. Returns the new project.
+Result<Project> CopyProjectWithComponents(Catalog& catalog, std::int32_t sourceSysId, std::string_view name,
+                                          std::string_view prefix);
+
+// The name a copy of a project is offered: "Copy_" + the source's name, within the name's
+// width.
+std::string CopyName(std::string_view sourceName);
+
+// Puts a project's components back as they were (original, read before a form changed
+// them), in one transaction: what a cancelled project form leaves behind.
+Status RestoreComponents(Catalog& catalog, std::int32_t projectSysId, const std::vector<Component>& original);
 
 // Adds a component to the project with the component form's rules: the folder normalised
 // as above and the mask text with NormalizeMaskList. A mask text without any mask is
