@@ -312,8 +312,7 @@ RestoreRun::RootOutcome RestoreRun::acceptRoot(const std::string& typed) {
         return {root_, true};
     }
     std::optional<std::string> picked = s_.dialogs.pickFolder(archivetext::PickPathTitle, saved);
-    std::string replacement =
-        picked ? *picked : s_.settings.read("Defaults", "ExtractionPath", s_.fs.currentFolder());
+    std::string replacement = picked ? *picked : s_.settings.read("Defaults", "ExtractionPath", s_.fs.currentFolder());
     if (trimRight(replacement).empty()) replacement = saved;
     (void)s_.fs.setCurrentFolder(saved);
     setRoot(replacement);

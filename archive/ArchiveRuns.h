@@ -55,9 +55,9 @@ inline constexpr std::int64_t WorkItemBarThreshold = 132000;
 struct WorkEntry {
     std::string text;  // test: stored path + name; restore: the target path
     std::int32_t icon = workicon::Waiting;
-    std::int64_t size = 0;   // UNCOMPRESSED_SIZE
-    std::size_t index = 0;   // position in LSPQ
-    std::int16_t status = 0; // the library's answer once done (0 good)
+    std::int64_t size = 0;    // UNCOMPRESSED_SIZE
+    std::size_t index = 0;    // position in LSPQ
+    std::int16_t status = 0;  // the library's answer once done (0 good)
 };
 using WorkList = std::vector<WorkEntry>;
 

@@ -40,8 +40,8 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
       services_(services),
       run_({services.fs, services.dialogs, services.settings, services.sounds, services.archive}, *this) {
     setObjectName("restoreFiles");
-    setWindowTitle(QString::fromStdString(archivetext::RestoreTitle + projectAndArchive(services.catalog, projectName,
-                                                                                         services.archive.ARCHIVE_NAME)));
+    setWindowTitle(QString::fromStdString(
+        archivetext::RestoreTitle + projectAndArchive(services.catalog, projectName, services.archive.ARCHIVE_NAME)));
     lspclass& archive = services.archive;
 
     overwriteGroup_ = named(new QGroupBox("Target-File Overwrite Options", this), "overwriteOptions",
@@ -58,7 +58,8 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
     groupLayout->addWidget(prompt_);
     groupLayout->addStretch(1);
 
-    createDirs_ = named(new QCheckBox("&Create Sub-Directories", this), "createSubDirectories", "&Create Sub-Directories");
+    createDirs_ =
+        named(new QCheckBox("&Create Sub-Directories", this), "createSubDirectories", "&Create Sub-Directories");
     createDirs_->setToolTip("Create Sub Directories as Needed");
     createDirs_->setChecked(archive.CREATE_DIRECTORY != 0);
     usePaths_ = named(new QCheckBox("Use Original Path Info", this), "useOriginalPathInfo", "Use Original Path Info");
@@ -77,6 +78,7 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
     root_->setEditable(true);
     root_->setInsertPolicy(QComboBox::NoInsert);
     root_->lineEdit()->setMaxLength(200);
+    root_->lineEdit()->installEventFilter(this);
     root_->setMinimumContentsLength(40);
     rootLabel->setBuddy(root_);
     pick_ = named(new QPushButton("...", this), "pickRoot", "...");
@@ -165,6 +167,14 @@ void RestoreWindow::showContextMenu(const QPoint& at) {
 }
 
 bool RestoreWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Enter in the root entry accepts the root; it does not start the restore.
+    if (root_ && watched == root_->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            acceptRootEntry();
+            return true;
+        }
+    }
     if (watched == list_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete && run_.phase() == ArchiveRun::Phase::Editing) {
         removeSelected();
@@ -174,8 +184,8 @@ bool RestoreWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void RestoreWindow::setEditing(bool on) {
-    for (QWidget* w : std::initializer_list<QWidget*>{overwriteGroup_, createDirs_, usePaths_, root_, pick_, restore_,
-                                                      help_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{overwriteGroup_, createDirs_, usePaths_, root_, pick_, restore_, help_})
         w->setEnabled(on);
 }
 

@@ -22,8 +22,8 @@ TestWindow::TestWindow(const Services& services, const std::string& projectName,
       services_(services),
       run_({services.fs, services.dialogs, services.settings, services.sounds, services.archive}, *this) {
     setObjectName("testBackup");
-    setWindowTitle(QString::fromStdString(archivetext::TestTitle +
-                                          projectAndArchive(services.catalog, projectName, services.archive.ARCHIVE_NAME)));
+    setWindowTitle(QString::fromStdString(
+        archivetext::TestTitle + projectAndArchive(services.catalog, projectName, services.archive.ARCHIVE_NAME)));
     statusLine_->setVisible(false);  // until the end
 
     auto* bottom = new QHBoxLayout;
@@ -37,7 +37,8 @@ TestWindow::TestWindow(const Services& services, const std::string& projectName,
     resize(560, 400);
 
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
-    connect(help, &QShortcut::activated, this, [this] { HelpManual(services_.paths.manualFolder).open("test-backup"); });
+    connect(help, &QShortcut::activated, this,
+            [this] { HelpManual(services_.paths.manualFolder).open("test-backup"); });
 }
 
 void TestWindow::open() {

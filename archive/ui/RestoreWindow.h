@@ -46,7 +46,7 @@ private:
     QButtonGroup* overwriteButtons_;
     QCheckBox* createDirs_;
     QCheckBox* usePaths_;
-    QComboBox* root_;
+    QComboBox* root_ = nullptr;
     QPushButton* pick_;
     QPushButton* restore_;
     QPushButton* help_;

@@ -43,7 +43,9 @@ TEST(TestRun, GoodArchivePassesEveryItemAndADamagedItemIsTheOneError) {
         for (const WorkEntry& e : run.work()) {
             const bool bad = damaged && b.archive.LSPQ[e.index].FILENAME == "big.bin";
             EXPECT_EQ(e.icon, bad ? workicon::Bad : workicon::Good) << e.text;
-            if (bad) EXPECT_EQ(e.status, 31) << "CRC-32 failure";
+            if (bad) {
+                EXPECT_EQ(e.status, 31) << "CRC-32 failure";
+            }
         }
         EXPECT_EQ(run.summary(), damaged ? "Completed - 1 Error(s)" : "Completed - Archive Tests OK");
         EXPECT_EQ(view.statuses.back(), run.summary());
@@ -51,7 +53,8 @@ TEST(TestRun, GoodArchivePassesEveryItemAndADamagedItemIsTheOneError) {
         EXPECT_EQ(view.labels.back(), "&Close");
         EXPECT_EQ(view.progress.back(), 100);
         EXPECT_EQ(view.itemBar.back(), -1);
-        EXPECT_EQ(b.sounds.played, std::vector<std::string>{damaged ? "error.wav" : "done.wav"});
+        // The backup that made the archive played the first sound.
+        EXPECT_EQ(b.sounds.played, (std::vector<std::string>{"done.wav", damaged ? "error.wav" : "done.wav"}));
         EXPECT_EQ(test::unzipTestPasses(b.archivePath), !damaged);
         EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();  // a test shows no error box
     }
@@ -134,7 +137,8 @@ TEST(RestoreRun, DestinationsMoveToTheTopWithoutDuplicatesAndKeepTwenty) {
         {{"/a", "/b", "/c"}, "/c", {"/c", "/a", "/b"}},
         {{"/a", "/b"}, "/A", {"/A", "/a", "/b"}},  // letter case counts
         {twenty, "/new", twentyAfter},
-        {twenty, "/d20", [&] {
+        {twenty, "/d20",
+         [&] {
              std::vector<std::string> v{"/d20"};
              v.insert(v.end(), twenty.begin(), twenty.end() - 1);
              return v;
@@ -220,7 +224,9 @@ TEST(RestoreRun, CancelDuringAnItemAsksAfterTheLibraryStopped) {
         EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
         EXPECT_EQ(run.phase(), yes ? ArchiveRun::Phase::Closed : ArchiveRun::Phase::Finished);
         EXPECT_EQ(test::readFile(root + "/big.bin"), yes ? "old" : b.sources[2].second);
-        if (!yes) EXPECT_EQ(run.summary(), "Completed - No Errors");
+        if (!yes) {
+            EXPECT_EQ(run.summary(), "Completed - No Errors");
+        }
         EXPECT_EQ(folderNames(root), std::vector<std::string>{"big.bin"}) << "no temporary file is left";
     }
 }

@@ -110,14 +110,10 @@ TEST(CliRestore, PromptAsksOnTheTerminalOnlyWhenAskedTo) {
     const std::string out = b.dir.mkdir("flat");
     for (const LSPQEntry& e : b.archive.LSPQ) b.dir.write("flat/" + e.FILENAME, "old");
     const std::string home = b.dir.mkdir("clihome");
-    const std::string base = "QUILLET_HOME='" + home + "' '" + QUILLET_EXECUTABLE + "' restore '" + b.archivePath +
-                             "' --to '" + out + "' ";
+    const std::string base =
+        "QUILLET_HOME='" + home + "' '" + QUILLET_EXECUTABLE + "' restore '" + b.archivePath + "' --to '" + out + "' ";
     // Items in archive order: a.txt, edge.bin, big.bin, c.doc. "x" is not an answer and is asked again.
-    b.dir.write("answers", "n
-x
-y
-All
-");
+    b.dir.write("answers", "n\nx\ny\nAll\n");
     ASSERT_EQ(test::runCommand(base + "--prompt < '" + b.dir.file("answers") + "' > '" + b.dir.file("o") + "' 2> '" +
                                b.dir.file("e") + "'"),
               1);

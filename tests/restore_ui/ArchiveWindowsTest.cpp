@@ -1,6 +1,8 @@
 // The test and restore windows driving real runs on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -123,10 +125,11 @@ TEST(RestoreWindow, RestoresEveryMarkedItemIntoTheTypedRoot) {
     EXPECT_EQ(text(&window, "statusLine"), "Completed - No Errors");
     EXPECT_EQ(text(&window, "cancelButton"), "&Close");
     for (const auto& [path, content] : b.sources) {
-        if (path.ends_with("c.doc"))
+        if (path.ends_with("c.doc")) {
             EXPECT_FALSE(std::filesystem::exists(root + path));
-        else
+        } else {
             EXPECT_EQ(test::readFile(root + path), content) << path;
+        }
     }
     EXPECT_EQ(b.settings.read("DestinationMRU", "1"), root);
     EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
@@ -140,15 +143,18 @@ TEST(RestoreWindow, RestoresEveryMarkedItemIntoTheTypedRoot) {
 TEST(RestoreWindow, ControlsAreNamedAndLabelsAreBuddies) {
     WindowBench b;
     RestoreWindow window(b.services, "");
-    for (const char* name : {"Overwrite", "Prompt user", "Create Sub-Directories", "Use Original Path Info",
-                             "Root Destination", "...", "Restore/Extract Files", "Cancel", "Help",
-                             "File(s) to be Restored . . ."}) {
+    for (const char* name :
+         {"Overwrite", "Prompt user", "Create Sub-Directories", "Use Original Path Info", "Root Destination", "...",
+          "Restore/Extract Files", "Cancel", "Help", "File(s) to be Restored . . ."}) {
         bool found = false;
         for (QWidget* w : window.findChildren<QWidget*>()) found = found || w->accessibleName() == name;
         EXPECT_TRUE(found) << name;
     }
-    for (QLabel* label : window.findChildren<QLabel*>())
-        if (label->text() == "&Root Destination:") EXPECT_EQ(label->buddy(), window.findChild<QComboBox*>());
+    for (QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->text() == "&Root Destination:") {
+            EXPECT_EQ(label->buddy(), window.findChild<QComboBox*>());
+        }
+    }
     EXPECT_EQ(window.findChild<QCheckBox*>("createSubDirectories")->toolTip(), "Create Sub Directories as Needed");
 }
 
