@@ -178,8 +178,9 @@ public:
             ctx_.out << (restore_ ? "restored\t" : "good\t") << field(e.text) << '\n';
         } else if (restore_) {
             const std::string why = e.status != -22 ? lspclass::ItemErrorText(e.status, item)
-                                    : prompting_    ? std::string("the file exists and was kept")
-                                                    : std::string("the file exists and was kept (--overwrite replaces it)");
+                                    : prompting_
+                                        ? std::string("the file exists and was kept")
+                                        : std::string("the file exists and was kept (--overwrite replaces it)");
             ctx_.err << failedLine(e.text, why) << std::flush;
         } else {
             ctx_.out << "bad\t" << field(e.text) << '\t' << lspclass::ItemErrorText(e.status, item) << '\n';
@@ -232,7 +233,8 @@ int testCommand(CliContext& ctx, const ParsedArguments& args) {
 int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     const auto to = args.value("--to");
     if (!to || to->find_first_not_of(" \t") == std::string::npos) return ctx.usage("missing --to DIR");
-    if (args.has("--prompt") && args.has("--overwrite")) return ctx.usage("--prompt and --overwrite exclude each other");
+    if (args.has("--prompt") && args.has("--overwrite"))
+        return ctx.usage("--prompt and --overwrite exclude each other");
 
     OpenArchive open(ctx);
     lspclass& a = open.archive;
