@@ -51,6 +51,10 @@ ArchiveRunWindow::ArchiveRunWindow(QString heading, QString sizeHeading, QWidget
     itemBar_->setObjectName("itemBar");
     itemBar_->setAccessibleName("Item Progress");
     itemBar_->setRange(0, 100);
+    // Showing and hiding the bar for every other item must not move the rest of the window.
+    QSizePolicy keepRoom = itemBar_->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    itemBar_->setSizePolicy(keepRoom);
     itemBar_->setVisible(false);
 
     button_ = new QPushButton(archivetext::CancelButton, this);
@@ -108,10 +112,10 @@ void ArchiveRunWindow::flush() {
     overall_->setValue(progress_);
     overall_->setFormat(QString::number(progress_) + "%");
     if (itemProgress_ < 0) {
-        itemBar_->setVisible(false);
+        if (!itemBar_->isHidden()) itemBar_->setVisible(false);
     } else {
         itemBar_->setValue(std::min(itemProgress_, 100));
-        itemBar_->setVisible(true);
+        if (itemBar_->isHidden()) itemBar_->setVisible(true);
     }
     if (firstChanged_ != SIZE_MAX) {
         model_->rowsChanged(firstChanged_, lastChanged_);

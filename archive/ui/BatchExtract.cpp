@@ -83,6 +83,7 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
     rootLabel->setBuddy(root_);
     pick_ = named(new QPushButton("...", this), "pickRoot", "...");
     pick_->setToolTip(archivetext::PickPathTitle);
+    pick_->setMaximumWidth(pick_->fontMetrics().horizontalAdvance(" ... ") + 24);
 
     restore_ = named(new QPushButton("&Restore/Extract Files", this), "restoreFiles", "&Restore/Extract Files");
     restore_->setDefault(true);
