@@ -54,7 +54,7 @@ ArchiveRun::ArchiveRun(ArchiveRunServices services, ArchiveRunView& view) : s_(s
 ArchiveRun::~ArchiveRun() {
     // The library must not call into a run that is gone.
     LSP_UINIT_MP(nullptr);
-    if (phase_ != Phase::Editing) s_.archive.USE_LSP_MESSAGE_PUMP = savedPump_;
+    if (began_) s_.archive.USE_LSP_MESSAGE_PUMP = savedPump_;
 }
 
 void ArchiveRun::buildWork() {
@@ -86,7 +86,8 @@ void ArchiveRun::begin() {
         e.status = 0;
     }
     // Progress, stop requests and questions of every item come back through this run.
-    savedPump_ = s_.archive.USE_LSP_MESSAGE_PUMP;
+    if (!began_) savedPump_ = s_.archive.USE_LSP_MESSAGE_PUMP;
+    began_ = true;
     s_.archive.USE_LSP_MESSAGE_PUMP = 1;
     const LSP_HOST host{this, onProgress, onStopRequested, onPump, onAsk};
     LSP_UINIT_MP(&host);
@@ -361,11 +362,9 @@ void RestoreRun::start() {
 
 std::int16_t RestoreRun::runItem(const WorkEntry& entry) {
     // The library takes the root with its "/"; "/" itself is the whole disk.
+    // (The current folder is the file system's own and no extraction moves it.)
     s_.archive.UNPACK_DIRECTORY = withSlash(root_);
-    const std::string saved = s_.fs.currentFolder();
-    const std::int16_t status = s_.archive.Extract(entry.index);
-    (void)s_.fs.setCurrentFolder(saved);
-    return status;
+    return s_.archive.Extract(entry.index);
 }
 
 bool RestoreRun::endsRun(std::int16_t status) const {

@@ -162,7 +162,8 @@ private:
     bool confirmPending_ = false;
     bool cancelled_ = false;
     bool overwriteAll_ = false;
-    std::uint8_t savedPump_ = 0;
+    bool began_ = false;
+    std::uint8_t savedPump_ = 0;  // the archive object's pump flag before the run
 };
 
 // BatchTest's run: checks each marked item without writing anything. open() ends in

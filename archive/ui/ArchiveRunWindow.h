@@ -62,6 +62,7 @@ private:
     QTimer* timer_;
     QTimer* flushTimer_;
     QElapsedTimer sinceFlush_;
+    QElapsedTimer sincePump_;
     bool stepping_ = false;
     int progress_ = 0;
     int itemProgress_ = -1;

@@ -134,16 +134,17 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
     connect(list_, &QWidget::customContextMenuRequested, this, &RestoreWindow::showContextMenu);
 }
 
-void RestoreWindow::acceptRootEntry() {
-    if (accepting_ || run_.phase() != ArchiveRun::Phase::Editing) return;
+bool RestoreWindow::acceptRootEntry() {
+    if (accepting_ || run_.phase() != ArchiveRun::Phase::Editing) return false;
     const QString typed = root_->currentText();
-    if (typed.toStdString() == run_.root()) return;  // nothing changed
+    if (typed.toStdString() == run_.root()) return true;  // nothing changed
     accepting_ = true;
     const RestoreRun::RootOutcome outcome = run_.acceptRoot(typed.toStdString());
     root_->setEditText(QString::fromStdString(outcome.root));
     // A folder that had to be replaced keeps the focus on the entry to be looked at.
     if (!outcome.accepted) root_->setFocus();
     accepting_ = false;
+    return outcome.accepted;
 }
 
 void RestoreWindow::pickRoot() {
@@ -192,8 +193,8 @@ void RestoreWindow::setEditing(bool on) {
 
 void RestoreWindow::startRestore() {
     if (run_.phase() != ArchiveRun::Phase::Editing) return;
-    acceptRootEntry();  // a root typed but not yet accepted
-    if (run_.phase() != ArchiveRun::Phase::Editing) return;
+    // A root typed but not yet accepted; one that had to be replaced is looked at first.
+    if (!acceptRootEntry()) return;
     run_.start();
     if (run_.timerRunning()) {
         setEditing(false);

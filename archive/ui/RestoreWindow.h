@@ -23,7 +23,8 @@ public:
 
     RestoreRun& restoreRun() { return run_; }
     // The root entry was accepted (Enter, leaving it, or a remembered destination chosen).
-    void acceptRootEntry();
+    // False when the typed folder did not exist and was replaced.
+    bool acceptRootEntry();
     // "&Restore/Extract Files".
     void startRestore();
     // The pop-up's one command and the Delete key: the selected entry leaves the list.

@@ -38,8 +38,12 @@ struct Sample {
         ensureFolder(docs + "Letters/");
         ensureFolder(docs + "Accounts/");
         const std::pair<const char*, std::size_t> files[] = {
-            {"Accounts/ledger-2026.ods", 184320}, {"Accounts/receipts.pdf", 96000}, {"Letters/landlord.odt", 23100},
-            {"Letters/bank.odt", 18400},          {"notes.txt", 2200},              {"plan.ods", 240000},
+            {"Accounts/ledger-2026.ods", 184320},
+            {"Accounts/receipts.pdf", 96000},
+            {"Letters/landlord.odt", 23100},
+            {"Letters/bank.odt", 18400},
+            {"notes.txt", 2200},
+            {"plan.ods", 240000},
         };
         const std::string archivePath = sampleFolder() + "/ANNA0001.LSP";
         // Stored paths as if the documents were in /home/anna.
