@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -166,23 +167,17 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
         return LSP_OK;
     }
 
-    // A new file is written in place; one that replaces another goes through a new name.
+    // Every file is written under a new name beside the target and renamed into place once
+    // its CRC-32 checked out: a process killed halfway leaves no cut-off file under the
+    // item's name, and a file it would replace stays as it was.
     // A file with recorded permissions is created for its owner alone until they are set,
     // so that a file only its owner could read is never readable by others on its way back.
     const mode_t recordedMode = static_cast<mode_t>(e.unixMode() & 07777 & ~(S_ISUID | S_ISGID));
     const mode_t createMode = recordedMode ? 0600 : 0666;
     std::string temp;
-    Fd out;
-    if (!exists) {
-        out = Fd(::openat(dir.fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, createMode));
-        if (out.fd < 0 && errno != EEXIST)
-            return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
-    }
-    if (out.fd < 0) {
-        out = createTemporary(dir.fd, name, temp, false, {}, createMode);
-        if (out.fd < 0) return LSP_E_CREATE_OUTPUT;
-    }
-    const std::string& written = temp.empty() ? name : temp;
+    Fd out = createTemporary(dir.fd, name, temp, false, {}, createMode);
+    if (out.fd < 0) return errno == ENOSPC || errno == EDQUOT ? LSP_E_DISK_FULL : LSP_E_CREATE_OUTPUT;
+    const std::string& written = temp;
 
     // Runs of zeros (the holes of a sparse file, mostly) are skipped rather than written:
     // the new file reads back the same and takes no room for them.
@@ -222,7 +217,12 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
         ::unlinkat(dir.fd, written.c_str(), 0);
         return status;
     }
-    if (!temp.empty() && ::renameat(dir.fd, temp.c_str(), dir.fd, name.c_str()) != 0) {
+    // A name that was free when the item began is not taken from a file that appeared since.
+    int renamed = exists ? ::renameat(dir.fd, temp.c_str(), dir.fd, name.c_str())
+                         : ::renameat2(dir.fd, temp.c_str(), dir.fd, name.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && !exists && errno == EINVAL)  // a file system without the no-replace rename
+        renamed = ::renameat(dir.fd, temp.c_str(), dir.fd, name.c_str());
+    if (renamed != 0) {
         ::unlinkat(dir.fd, temp.c_str(), 0);
         return LSP_E_CREATE_OUTPUT;
     }

@@ -1,15 +1,20 @@
 // quillet archives | contents | test | restore: the archive object does the work.
 #include <cstdio>
+#include <iostream>
 #include <vector>
 
 #include "app/ConsoleBackupView.h"
 #include "app/RefreshBackupList.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
+#include "app/cli/TerminalDialogs.h"
+#include "archive/ArchiveRuns.h"
 #include "archive/lspclass.h"
+#include "backup/PlayEventSound.h"
 #include "catalog/ArchiveComment.h"
 #include "framework/Picture.h"
 #include "platform/DateCodes.h"
+#include "platform/TerminationSignals.h"
 
 namespace quillet::cli {
 
@@ -41,11 +46,6 @@ std::string firstCommentLine(const std::string& comment) {
     notes = notes.substr(0, notes.find_first_of("\r\n"));
     while (!notes.empty() && notes.back() == ' ') notes.pop_back();
     return notes;
-}
-
-// A library status handed back as its low byte, read as the signed status it was.
-int signedStatus(std::uint8_t lowByte) {
-    return static_cast<std::int8_t>(lowByte);
 }
 
 // The archive object for one command: settings from LSPprefs.ini, messages to err.
@@ -114,10 +114,6 @@ std::optional<std::vector<std::size_t>> listAndSelect(CliContext& ctx, lspclass&
                        status);
 }
 
-std::string errorsSummary(int errors) {
-    return "Completed - " + std::to_string(errors) + " Error(s)";
-}
-
 }  // namespace
 
 int archivesCommand(CliContext& ctx, const ParsedArguments& args) {
@@ -162,78 +158,117 @@ int contentsCommand(CliContext& ctx, const ParsedArguments& args) {
     return Success;
 }
 
+namespace {
+
+// Prints one line per finished item, as the window marks its icon: the same run, the
+// same results.
+class CliRunView : public ArchiveRunView {
+public:
+    CliRunView(CliContext& ctx, const lspclass& archive, bool restore, bool prompting = false)
+        : ctx_(ctx), archive_(archive), restore_(restore), prompting_(prompting) {}
+    void setRun(const ArchiveRun& run) { run_ = &run; }
+
+    void setStatus(const std::string&) override {}
+    void setProgress(int) override {}
+    void setItemProgress(int) override {}
+    void entryChanged(std::size_t row) override {
+        const WorkEntry& e = run_->work()[row];
+        const LSPQEntry& item = archive_.LSPQ[e.index];
+        if (e.status == 0) {
+            ctx_.out << (restore_ ? "restored\t" : "good\t") << field(e.text) << '\n';
+        } else if (restore_) {
+            const std::string why = e.status != -22 ? lspclass::ItemErrorText(e.status, item)
+                                    : prompting_
+                                        ? std::string("the file exists and was kept")
+                                        : std::string("the file exists and was kept (--overwrite replaces it)");
+            ctx_.err << failedLine(e.text, why) << std::flush;
+        } else {
+            ctx_.out << "bad\t" << field(e.text) << '\t' << lspclass::ItemErrorText(e.status, item) << '\n';
+        }
+        ctx_.out.flush();
+    }
+
+private:
+    CliContext& ctx_;
+    const lspclass& archive_;
+    const ArchiveRun* run_ = nullptr;
+    bool restore_;
+    bool prompting_;
+};
+
+// Marks the chosen entries, as the console's list would.
+void markChosen(lspclass& a, const std::vector<std::size_t>& chosen) {
+    for (LSPQEntry& e : a.LSPQ) e.MARK = 0;
+    for (std::size_t index : chosen) a.LSPQ[index].MARK = 1;
+}
+
+int finishRun(CliContext& ctx, const ArchiveRun& run) {
+    ctx.out << run.summary() << '\n';
+    return run.errors() == 0 && !run.cancelled() ? Success : Failed;
+}
+
+}  // namespace
+
 int testCommand(CliContext& ctx, const ParsedArguments& args) {
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;
     const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;
-    if (chosen->empty()) return ctx.fail("There is nothing to test: the archive holds no items.");
+    markChosen(a, *chosen);
+    catchTerminationSignals();
 
     // A test writes nothing; the library still wants a folder.
     a.UNPACK_DIRECTORY = tempFolder();
-    int errors = 0;
-    for (std::size_t index : *chosen) {
-        const std::uint8_t result = a.Test(index);
-        const std::string name = field(storedName(a.LSPQ[index]));
-        if (result == 0) {
-            ctx.out << "good\t" << name << '\n';
-        } else {
-            ++errors;
-            ctx.out << "bad\t" << name << '\t' << lspclass::ItemErrorText(signedStatus(result), a.LSPQ[index]) << '\n';
-        }
-        ctx.out.flush();
-    }
-    ctx.out << (errors == 0 ? std::string("Completed - Archive Tests OK") : errorsSummary(errors)) << '\n';
-    return errors == 0 ? Success : Failed;
+    SilentSoundPlayer silent;
+    CliRunView view(ctx, a, false);
+    TestRun run({ctx.fs, ctx.dialogs, ctx.settings, silent, a}, view);
+    view.setRun(run);
+    run.open();
+    if (run.phase() == ArchiveRun::Phase::Closed) return Failed;  // "Nothing to Test" has been printed
+    while (run.timerRunning()) run.step();
+    return finishRun(ctx, run);
 }
 
 int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     const auto to = args.value("--to");
     if (!to || to->find_first_not_of(" \t") == std::string::npos) return ctx.usage("missing --to DIR");
+    if (args.has("--prompt") && args.has("--overwrite"))
+        return ctx.usage("--prompt and --overwrite exclude each other");
 
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;
     const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;
-    if (chosen->empty()) return ctx.fail("There are no files in queue to restore!");
+    markChosen(a, *chosen);
 
     const auto settled = ctx.settledFolder(*to);
     if (!settled) return Failed;
-    const std::string& root = *settled;
 
     // The restore window's choices, taken from the command line; the archive settings
-    // file is not written. Nobody is there to be asked: an existing file is kept unless
-    // --overwrite says otherwise.
+    // file is not written. Only --prompt asks about an existing file (on the terminal);
+    // otherwise it is kept unless --overwrite says otherwise.
+    const bool prompting = args.has("--prompt");
     a.USE_PATH_INFO = args.has("--paths") ? 1 : 0;
-    a.UNPACK_OVERWRITE_OPTION = args.has("--overwrite") ? 1 : 3;
+    a.UNPACK_OVERWRITE_OPTION = args.has("--overwrite") ? 1 : prompting ? 2 : 3;
     a.CREATE_DIRECTORY = args.has("--create-dirs") ? 1 : 0;
-    a.UNPACK_QUIET_MODE_FLAG = 1;
-    a.UNPACK_DIRECTORY = root;
+    a.UNPACK_QUIET_MODE_FLAG = prompting ? 0 : 1;
+    catchTerminationSignals();
 
-    int errors = 0;
-    for (std::size_t index : *chosen) {
-        const LSPQEntry& e = a.LSPQ[index];
-        // Stored paths land below the destination, whether the archive holds them
-        // absolute ("/home/...") or relative ("docs/").
-        std::string itemPath = a.USE_PATH_INFO ? e.ITEM_PATH_NAME : std::string();
-        while (!itemPath.empty() && itemPath.front() == '/') itemPath.erase(0, 1);
-        const std::string target = root + itemPath + e.FILENAME;
-        const std::int16_t result = a.Extract(index);
-        if (result == 0) {
-            ctx.out << "restored\t" << field(target) << '\n';
-        } else {
-            ++errors;
-            const std::string why = result == -22
-                                        ? std::string("the file exists and was kept (--overwrite replaces it)")
-                                        : lspclass::ItemErrorText(result, e);
-            ctx.err << failedLine(target, why) << std::flush;
-        }
-        ctx.out.flush();
-    }
-    ctx.out << (errors == 0 ? std::string("Completed - No Errors") : errorsSummary(errors)) << '\n';
-    return errors == 0 ? Success : Failed;
+    TerminalDialogs terminal(ctx.dialogs, std::cin, ctx.err);
+    Dialogs& dialogs = prompting ? static_cast<Dialogs&>(terminal) : static_cast<Dialogs&>(ctx.dialogs);
+    SilentSoundPlayer silent;
+    CliRunView view(ctx, a, true, prompting);
+    RestoreRun run({ctx.fs, dialogs, ctx.settings, silent, a}, view);
+    view.setRun(run);
+    run.open();
+    const RestoreRun::RootOutcome root = run.acceptRoot(*settled);
+    if (!root.accepted) return ctx.fail("cannot restore into " + *settled);
+    run.start();
+    if (run.phase() == ArchiveRun::Phase::Closed) return Failed;  // "Nothing to Do" has been printed
+    while (run.timerRunning()) run.step();
+    return finishRun(ctx, run);
 }
 
 }  // namespace quillet::cli

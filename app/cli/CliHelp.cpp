@@ -146,7 +146,7 @@ const std::vector<Command>& commands() {
          -1,
          testCommand},
         {"restore",
-         "ARCHIVE --to DIR [--paths] [--overwrite] [--create-dirs] [ITEM...]",
+         "ARCHIVE --to DIR [--paths] [--overwrite | --prompt] [--create-dirs] [ITEM...]",
          "restore items of an archive file",
          "Restores every item of the archive, or each ITEM named (its stored path and name,\n"
          "or its name alone), into DIR. One line per item: \"restored<TAB>FILE\", or on\n"
@@ -156,9 +156,12 @@ const std::vector<Command>& commands() {
          "                  (DIR/home/me/docs/a.txt); without it, DIR/a.txt.\n"
          "  --overwrite     replace files that exist; without it they are kept and the\n"
          "                  item counts as failed.\n"
+         "  --prompt        ask on the terminal about each file that exists: Yes, No,\n"
+         "                  All (yes to the rest) or Cancel (ends the restore).\n"
          "  --create-dirs   create the folders of the stored paths as needed.\n"
-         "Restoring never writes outside DIR.\n",
-         {{"--to", true}, {"--paths", false}, {"--overwrite", false}, {"--create-dirs", false}},
+         "Restoring never writes outside DIR, and a file appears under its name only\n"
+         "once it has been written whole and its CRC-32 checked.\n",
+         {{"--to", true}, {"--paths", false}, {"--overwrite", false}, {"--prompt", false}, {"--create-dirs", false}},
          {"ARCHIVE", "ITEM"},
          1,
          -1,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "framework/Services.h"
 
 class QWidget;
@@ -7,6 +9,8 @@ class QWidget;
 namespace quillet {
 
 // Tests the marked items of the archive listed in services.archive, in its own window.
-void BatchTest(const Services& services, QWidget* parent = nullptr);
+// The title names projectName, or when it is blank the project whose prefix begins the
+// archive's file name.
+void BatchTest(const Services& services, QWidget* parent = nullptr, const std::string& projectName = {});
 
 }  // namespace quillet
