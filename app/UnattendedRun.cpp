@@ -78,6 +78,12 @@ int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, 
     return code;
 }
 
+int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver) {
+    catchTerminationSignals();
+    BackupCommandServices commandServices = backupCommandServices(services);
+    return RunUnattendedBackup(commandServices, projectName, driver);
+}
+
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
                            const std::string& projectName, std::ostream& out) {
     SystemClock clock;

@@ -14,6 +14,7 @@ class Dialogs;
 class Settings;
 class SoundPlayer;
 struct Paths;
+struct Services;
 
 // Exit codes of an unattended "-P" run.
 namespace unattended {
@@ -34,6 +35,9 @@ int RunUnattendedBackup(BackupCommandServices& services, const std::string& proj
 // dialogs, sounds, clock and driver are the caller's.
 int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
                       const Clock& clock, const std::string& projectName, BackupRunDriver& driver);
+
+// RunUnattendedBackup over the program's one set of services (the archive initialised).
+int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver);
 
 // The same without windows: status texts and a progress line at most once a second go to
 // out, messages to dialogs (the console's prints them with their titles and takes the
