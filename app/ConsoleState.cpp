@@ -449,7 +449,8 @@ void ConsoleState::addFileToArchive() {
     if (!currentBackup()) return;
     s_.archive.ARCHIVE_NAME = archivePath();
     s_.archive.COMPRESSION_METHOD = 2;
-    if (s_.archive.Add() == 0) return;  // cancelled in the chooser
+    // Its result does not tell a cancelled chooser from a packed file: read the archive again.
+    (void)s_.archive.Add();
     const int choice = sortChoice_;
     const bool rev = reversed_;
     reloadContents();

@@ -156,10 +156,6 @@ Main::Main(const Services& services, std::string commandLineProject, QWidget* pa
         refresh();
     });
 
-    // Esc anywhere sends the console away (into the notification area when there is one).
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &Main::minimizeConsole);
     resize(760, 520);
 }
 
@@ -806,6 +802,16 @@ void Main::minimizeConsole() {
     } else {
         showMinimized();
     }
+}
+
+void Main::keyPressEvent(QKeyEvent* event) {
+    // Esc anywhere sends the console away (into the notification area when there is one):
+    // every control leaves it to the window.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        minimizeConsole();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void Main::closeForShutdown() {
