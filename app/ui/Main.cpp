@@ -384,6 +384,7 @@ QWidget* Main::buildDetailsTab() {
     contentsList_->setModel(contentsModel_);
     const int widths[] = {200, 150, 45, 85, 70, 90, 65, 90, 45, 75, 75};
     for (int c = 0; c < 11; ++c) contentsList_->header()->resizeSection(c, widths[c]);
+    contentsList_->setTextElideMode(Qt::ElideMiddle);
     setTip(contentsList_, "Files that are contained in the currently selected Backup");
     auto* list = static_cast<MarkableList*>(contentsList_);
     list->toggleMark = [this](int row) { contentsModel_->toggleMark(row); };
@@ -439,6 +440,8 @@ QWidget* Main::buildDetailsTab() {
     sizeBefore_ = total(1, "Size (Before):", "sizeBefore");
     sizeAfter_ = total(2, "Size (After):", "sizeAfter");
     compRatio_ = total(3, "Comp Ratio:", "compRatio");
+    totals->setHorizontalSpacing(8);
+    for (int column : {1, 3, 5}) totals->setColumnMinimumWidth(column, 60);
     totals->setColumnStretch(8, 1);
     layout->addLayout(totals);
     return page;
