@@ -410,12 +410,8 @@ void ConsoleState::deleteArchiveItems() {
     if (reply != answer::Yes) return;
     s_.archive.ARCHIVE_NAME = archivePath();
     s_.archive.SetPackFlags();
-    // Indexes stay valid: the list is read again only after the last delete.
-    for (std::size_t i = 0; i < items().size(); ++i)
-        if (items()[i].MARK) {
-            if (s_.archive.Delete(i, 1, 1) == 0) break;
-            if (items().empty()) break;  // a failed delete emptied the list (and said why)
-        }
+    // One rewrite of the archive for all of them: N items do not copy the archive N times.
+    (void)s_.archive.DeleteMarked(1);
     const int choice = sortChoice_;
     const bool rev = reversed_;
     reloadContents();
