@@ -61,6 +61,14 @@ int main(int argc, char** argv) {
     if (commandLine.unattended() && (commandLine.console || !displayAvailable()))
         return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout);
 
+    if (!commandLine.unattended() && !displayAvailable()) {
+        std::fputs(
+            "quillet: the console window needs a display (DISPLAY or WAYLAND_DISPLAY); without one, "
+            "back up with -P=NAME --console or use the subcommands (see --help)\n",
+            stderr);
+        return 1;
+    }
+
     // The program's one set of services, handed to the console, to every window it opens
     // and to the runs those start.
     QApplication application(argc, argv);

@@ -834,9 +834,12 @@ void Main::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-int RunConsole(const Services& services, bool minimized) {
+int RunConsole(const Services& services, bool minimized, const std::function<void(Main&)>& attach) {
     Main window(services);
     if (!window.openConsole()) return 1;
+    if (attach) attach(window);
+    // The session ends: the viewed files go and [LastBacked] is written, without a question.
+    QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, [&window] { window.closeForShutdown(); });
     if (minimized || window.state().startMinimized()) {
         window.showMinimized();
         window.minimizeConsole();

@@ -158,7 +158,8 @@ private:
 };
 
 // The interactive console: opens it (minimised when asked or when StartMinimized is on),
-// runs the event loop and returns the program's exit status.
-int RunConsole(const Services& services, bool minimized);
+// runs the event loop and returns the program's exit status. attach is called once the
+// console is open, before it is shown: where the notification-area icon joins it.
+int RunConsole(const Services& services, bool minimized, const std::function<void(Main&)>& attach = {});
 
 }  // namespace quillet
