@@ -232,6 +232,8 @@ void Main::buildToolbar() {
     toolExecute_ = toolbar_->addAction(themed("media-playback-start", QStyle::SP_MediaPlay, this), QString());
     toolExecute_->setObjectName("toolExecute");
     connect(toolExecute_, &QAction::triggered, this, [this] { onExecute(); });
+    // The toolbar's own button for what does not fit is named too, for screen readers.
+    if (auto* more = toolbar_->findChild<QToolButton*>("qt_toolbar_ext_button")) more->setAccessibleName("More tools");
     for (QAction* a : {toolAdd_, toolRestore_, toolDelete_, toolTest_, toolFind_, toolCopy_, toolExecute_})
         if (QWidget* w = toolbar_->widgetForAction(a)) w->setObjectName(a->objectName() + "Button");
 }

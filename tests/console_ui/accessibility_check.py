@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Drives a fresh console through the desktop's accessibility interface, as a screen reader
-would: no projects, title, notes text, disabled commands, File > Exit and its question.
+would: no projects, title, notes text, disabled commands, every control named, File > Exit
+and its question.
 
 Run under an X server with an accessibility bus, for example:
   xvfb-run -a dbus-run-session -- bash -c '/usr/libexec/at-spi-bus-launcher --launch-immediately &
@@ -115,6 +116,15 @@ def main():
               menu_execute is not None and not enabled(menu_execute))
         insert = named(frame, "Insert", pyatspi.ROLE_PUSH_BUTTON)
         check('button "Insert" enabled', insert is not None and enabled(insert))
+
+        controls = (pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX, pyatspi.ROLE_COMBO_BOX,
+                    pyatspi.ROLE_PAGE_TAB, pyatspi.ROLE_MENU_ITEM, pyatspi.ROLE_MENU)
+        nameless = ["%s in %s" % (n.getRoleName(), n.parent.name if n.parent else "")
+                    for n in walk(frame) if n.getRole() in controls and not n.name.strip()]
+        check("every button, check box, drop list, tab and menu item has a name %s" % nameless, not nameless)
+        tabs = [n.name for n in walk(frame) if n.getRole() == pyatspi.ROLE_PAGE_TAB]
+        check("tabs Projects, Available Backups, Backup Details %s" % tabs,
+              tabs == ["Projects", "Available Backups", "Backup Details"])
 
         exit_item = named(frame, "Exit", pyatspi.ROLE_MENU_ITEM)
         check("File > Exit found", exit_item is not None)
