@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "app/ui/About.h"
+#include "app/ui/ConsoleIcons.h"
 #include "app/ui/ConsoleModels.h"
 #include "app/ui/DesktopViewer.h"
 #include "archive/ui/BatchExtract.h"
@@ -95,10 +96,6 @@ protected:
     }
 };
 
-QIcon themed(const char* name, QStyle::StandardPixmap fallback, const QWidget* w) {
-    return QIcon::fromTheme(QString::fromLatin1(name), w->style()->standardIcon(fallback));
-}
-
 QLabel* valueLabel(QWidget* parent, const char* name, const QString& accessible) {
     auto* l = new QLabel(parent);
     l->setObjectName(name);
@@ -132,7 +129,7 @@ Main::Main(const Services& services, std::string commandLineProject, QWidget* pa
       viewer_(desktopFileViewer()) {
     setObjectName("console");
     setWindowTitle("Quillet");
-    setWindowIcon(themed("drive-harddisk", QStyle::SP_DriveHDIcon, this));
+    setWindowIcon(consoleIcon(ConsoleIcon::Program));
     driverFactory_ = [](QWidget* parent) -> std::unique_ptr<BackupRunDriver> {
         return std::make_unique<BackupProgressWindow>(parent);
     };
@@ -220,16 +217,16 @@ void Main::buildToolbar() {
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    toolAdd_ = add("toolAdd", themed("document-new", QStyle::SP_FileDialogNewFolder, this), &Main::onAdd);
-    toolRestore_ = add("toolRestore", themed("document-open", QStyle::SP_DialogOpenButton, this), &Main::onRestore);
-    toolDelete_ = add("toolDelete", themed("edit-delete", QStyle::SP_TrashIcon, this), &Main::onRemove);
-    toolTest_ = add("toolTest", themed("dialog-ok-apply", QStyle::SP_DialogApplyButton, this), &Main::onTest);
-    toolFind_ = toolbar_->addAction(themed("edit-find", QStyle::SP_FileDialogContentsView, this), QString());
+    toolAdd_ = add("toolAdd", consoleIcon(ConsoleIcon::NewProject), &Main::onAdd);
+    toolRestore_ = add("toolRestore", consoleIcon(ConsoleIcon::Restore), &Main::onRestore);
+    toolDelete_ = add("toolDelete", consoleIcon(ConsoleIcon::Delete), &Main::onRemove);
+    toolTest_ = add("toolTest", consoleIcon(ConsoleIcon::Test), &Main::onTest);
+    toolFind_ = toolbar_->addAction(consoleIcon(ConsoleIcon::Find), QString());
     toolFind_->setObjectName("toolFind");
     connect(toolFind_, &QAction::triggered, this, [this] { onFind(false); });
-    toolCopy_ = add("toolCopy", themed("edit-copy", QStyle::SP_FileDialogDetailedView, this), &Main::onCopy);
+    toolCopy_ = add("toolCopy", consoleIcon(ConsoleIcon::Copy), &Main::onCopy);
     toolbar_->addSeparator();
-    toolExecute_ = toolbar_->addAction(themed("media-playback-start", QStyle::SP_MediaPlay, this), QString());
+    toolExecute_ = toolbar_->addAction(consoleIcon(ConsoleIcon::Execute), QString());
     toolExecute_->setObjectName("toolExecute");
     connect(toolExecute_, &QAction::triggered, this, [this] { onExecute(); });
     // The toolbar's own button for what does not fit is named too, for screen readers.
@@ -286,7 +283,7 @@ QWidget* Main::buildProjectsTab() {
     // The caption-less backup button beside the project buttons.
     executeButton_ = new QPushButton(page);
     executeButton_->setObjectName("executeButton");
-    executeButton_->setIcon(themed("media-playback-start", QStyle::SP_MediaPlay, this));
+    executeButton_->setIcon(consoleIcon(ConsoleIcon::Execute));
     executeButton_->setAccessibleName("Backup the currently selected project according to criteria set.");
     setTip(executeButton_, "Backup the currently selected project according to criteria set.");
     connect(executeButton_, &QPushButton::clicked, this, [this] { onExecute(); });
@@ -529,8 +526,7 @@ void Main::updateToolbar() {
         // Screen readers name the buttons by their tip, also while tips are switched off.
         if (QWidget* w = toolbar_->widgetForAction(a)) w->setAccessibleName(qs(s.tip));
     };
-    toolAdd_->setIcon(t.addsFile ? themed("archive-insert", QStyle::SP_FileIcon, this)
-                                 : themed("document-new", QStyle::SP_FileDialogNewFolder, this));
+    toolAdd_->setIcon(t.addsFile ? consoleIcon(ConsoleIcon::AddFile) : consoleIcon(ConsoleIcon::NewProject));
     for (auto [action, state] :
          {std::pair{toolAdd_, &t.add}, std::pair{toolRestore_, &t.restore}, std::pair{toolDelete_, &t.remove},
           std::pair{toolTest_, &t.test}, std::pair{toolFind_, &t.find}, std::pair{toolCopy_, &t.copy},
