@@ -30,18 +30,13 @@ inline constexpr int ImproperName = 2;  // no project of that name
 // services.archive must have been initialised.
 int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver);
 
-// RunUnattendedBackup with the services every caller sets up alike: the file system and
-// the archive object are made here (the archive initialised and released again); the
-// dialogs, sounds, clock and driver are the caller's.
-int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
-                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver);
-
 // RunUnattendedBackup over the program's one set of services (the archive initialised).
 int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver);
 
-// The same without windows: status texts and a progress line at most once a second go to
-// out, messages to dialogs (the console's prints them with their titles and takes the
-// default button), no sounds. The archive object is made and initialised here.
+// The same without windows, over a set of services of its own: status texts and a
+// progress line at most once a second go to out, messages to dialogs (the console's
+// prints them with their titles and takes the default button), no sounds. The archive
+// object is made and initialised here.
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
                            const std::string& projectName, std::ostream& out);
 
