@@ -7,8 +7,10 @@
 #include "backup/BatchBackup.h"
 #include "backup/RotateArchives.h"
 #include "framework/Dialogs.h"
+#include "framework/Services.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
+#include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
 
 namespace quillet {
@@ -44,6 +46,11 @@ std::string trimmedName(std::string name) {
 }
 
 }  // namespace
+
+BackupCommandServices backupCommandServices(const Services& s) {
+    return BackupCommandServices{
+        s.fs, s.dialogs, s.settings, s.clock, s.catalog, s.sounds, s.archive, s.paths.programFolder, {}};
+}
 
 std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
                                           const std::function<Result<std::int64_t>(const std::string&)>& freeSpace,

@@ -21,6 +21,7 @@ class FileSystem;
 class Settings;
 class SoundPlayer;
 class lspclass;
+struct Services;
 
 // Below this many free bytes a project's first backup asks before it starts.
 inline constexpr std::int64_t LowDiskSpaceBytes = 5'000'000;
@@ -38,6 +39,9 @@ struct BackupCommandServices {
     // Free bytes for a folder; the file system's count when not set (tests set it).
     std::function<Result<std::int64_t>(const std::string& folder)> freeSpace;
 };
+
+// The backup command's services taken from the program's one set (framework/Services.h).
+BackupCommandServices backupCommandServices(const Services& services);
 
 // The console state the backup command reads and changes.
 struct BackupCommandState {

@@ -9,6 +9,7 @@
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/Dialogs.h"
+#include "framework/Services.h"
 #include "framework/Settings.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
@@ -72,28 +73,28 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
     return code;
 }
 
-int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
-                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver,
-                      const FailureNotice& notice) {
+int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver,
+                  const FailureNotice& notice) {
     // Stopping an unattended run (a logout, a service stop, Ctrl-C) cancels it cleanly.
     catchTerminationSignals();
-    FileSystem fs;
-    lspclass archive(dialogs, paths.configFolder);
-    archive.Init();
-    BackupCommandServices services{fs, dialogs, settings, clock, catalog, sounds, archive, paths.programFolder, {}};
-    RunStatusStore status(runStatusFolder(paths.dataFolder));
-    const int code = RunUnattendedBackup(services, projectName, driver, &status, notice);
-    archive.Kill();
-    return code;
+    BackupCommandServices commandServices = backupCommandServices(services);
+    RunStatusStore status(runStatusFolder(services.paths.dataFolder));
+    return RunUnattendedBackup(commandServices, projectName, driver, &status, notice);
 }
 
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
                            const std::string& projectName, std::ostream& out, const FailureNotice& notice) {
     SystemClock clock;
     SilentSoundPlayer sounds;
+    FileSystem fs;
+    lspclass archive(dialogs, paths.configFolder);
+    archive.Init();
+    const Services services{fs, dialogs, settings, clock, catalog, sounds, archive, paths};
     ConsoleBackupView view(out, clock);
     LoopBackupDriver driver(view);
-    return RunUnattendedWith(paths, settings, dialogs, catalog, sounds, clock, projectName, driver, notice);
+    const int code = RunUnattended(services, projectName, driver, notice);
+    archive.Kill();
+    return code;
 }
 
 bool displayAvailable() {

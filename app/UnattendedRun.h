@@ -15,6 +15,7 @@ class Dialogs;
 class Settings;
 class SoundPlayer;
 struct Paths;
+struct Services;
 
 // Exit codes of an unattended "-P" run.
 namespace unattended {
@@ -32,17 +33,15 @@ inline constexpr int ImproperName = 2;  // no project of that name
 int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver,
                         RunStatusStore* status = nullptr, const FailureNotice& notice = {});
 
-// RunUnattendedBackup with the services every caller sets up alike: the file system and
-// the archive object are made here (the archive initialised and released again); the
-// dialogs, sounds, clock and driver are the caller's. The run is recorded in the status
-// files of the data folder.
-int RunUnattendedWith(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog, SoundPlayer& sounds,
-                      const Clock& clock, const std::string& projectName, BackupRunDriver& driver,
-                      const FailureNotice& notice = {});
+// RunUnattendedBackup over the program's one set of services (the archive initialised).
+// The run is recorded in the status files of the data folder.
+int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver,
+                  const FailureNotice& notice = {});
 
-// The same without windows: status texts and a progress line at most once a second go to
-// out, messages to dialogs (the console's prints them with their titles and takes the
-// default button), no sounds. The archive object is made and initialised here.
+// The same without windows, over a set of services of its own: status texts and a
+// progress line at most once a second go to out, messages to dialogs (the console's
+// prints them with their titles and takes the default button), no sounds. The archive
+// object is made and initialised here.
 int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
                            const std::string& projectName, std::ostream& out, const FailureNotice& notice = {});
 

@@ -11,12 +11,17 @@
 #include "app/Startup.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/Cli.h"
+#include "app/ui/ConsoleTray.h"
 #include "app/ui/DesktopNotifier.h"
+#include "app/ui/Main.h"
+#include "archive/lspclass.h"
+#include "archive/ui/EnterPathDialog.h"
 #include "backup/ui/BackupProgressWindow.h"
 #include "backup/ui/QtSoundPlayer.h"
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/ConsoleDialogs.h"
+#include "framework/Services.h"
 #include "framework/Settings.h"
 #include "framework/ui/QtDialogs.h"
 #include "platform/FileSystem.h"
@@ -56,27 +61,49 @@ int main(int argc, char** argv) {
     // The record-file manager; the files themselves are opened by the console.
     Catalog catalog(paths.dataFolder);
 
-    if (commandLine.unattended()) {
-        // Nobody may be watching: a failure is told to the desktop once (until a run
-        // succeeds), over the session bus when there is one.
-        const FailureNotice notice = [&](const ProjectRunStatus& status) {
-            std::optional<QCoreApplication> core;
-            if (!QCoreApplication::instance()) core.emplace(argc, argv);
-            DesktopNotifier().notifyFailure(status);
-        };
-        // Exit code: 0 backed up, 1 failed or cancelled, 2 no project of that name.
-        if (commandLine.console || !displayAvailable())
-            return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout,
-                                          notice);
-        QApplication application(argc, argv);
-        QtDialogs windowDialogs;
-        SystemClock clock;
-        QtSoundPlayer sounds(paths.installData);
-        BackupProgressWindow window;
-        return RunUnattendedWith(paths, settings, windowDialogs, catalog, sounds, clock, commandLine.projectName,
-                                 window, notice);
+    // Nobody may be watching an unattended run: a failure is told to the desktop once (until
+    // a run succeeds), over the session bus when there is one.
+    const FailureNotice notice = [&](const ProjectRunStatus& status) {
+        std::optional<QCoreApplication> core;
+        if (!QCoreApplication::instance()) core.emplace(argc, argv);
+        DesktopNotifier().notifyFailure(status);
+    };
+
+    // Unattended runs without a display keep to the console's own small set.
+    if (commandLine.unattended() && (commandLine.console || !displayAvailable()))
+        return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout, notice);
+
+    if (!commandLine.unattended() && !displayAvailable()) {
+        std::fputs(
+            "quillet: the console window needs a display (DISPLAY or WAYLAND_DISPLAY); without one, "
+            "back up with -P=NAME --console or use the subcommands (see --help)\n",
+            stderr);
+        return 1;
     }
-    // The console window comes with a later build; until then the help says what there is.
-    std::fputs(helpText(paths).c_str(), stdout);
-    return 0;
+
+    // The program's one set of services, handed to the console, to every window it opens
+    // and to the runs those start.
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Quillet");
+    QtDialogs windowDialogs;
+    SystemClock clock;
+    QtSoundPlayer sounds(paths.installData);
+    FileSystem fs;
+    // An unattended run has nobody to ask for the base folder of relative paths.
+    lspclass archive(windowDialogs, paths.configFolder,
+                     commandLine.unattended() ? EnterPathFunction{} : enterPathDialog(windowDialogs));
+    archive.Init();
+    const Services services{fs, windowDialogs, settings, clock, catalog, sounds, archive, paths};
+
+    int status;
+    if (commandLine.unattended()) {
+        // Exit code: 0 backed up, 1 failed or cancelled, 2 no project of that name.
+        BackupProgressWindow window;
+        status = RunUnattended(services, commandLine.projectName, window, notice);
+    } else {
+        status =
+            RunConsole(services, commandLine.minimize, [&services](Main& console) { AttachTray(console, services); });
+    }
+    archive.Kill();
+    return status;
 }

@@ -407,6 +407,39 @@ std::uint8_t lspclass::Delete(std::size_t index, std::uint8_t noPrompt, std::uin
     return 1;
 }
 
+std::size_t lspclass::DeleteMarked(std::uint8_t noRelist) {
+    std::vector<const char*> names, paths;
+    for (const LSPQEntry& e : LSPQ)
+        if (e.MARK) {
+            names.push_back(e.FILENAME.c_str());
+            paths.push_back(e.ITEM_PATH_NAME.c_str());
+        }
+    if (names.empty()) return 0;
+    const std::string archive = archiveArgument();
+    const std::string archiveFolder = folderOfFile(archive);
+    const FolderLock lock(archiveFolder, "");
+    if (lock.state() == FolderLock::State::Busy) {
+        dialogs_.message(folderInUseText(archiveFolder, lock.holder()), FolderInUseTitle, Icon::Exclamation);
+        return 0;
+    }
+    std::int16_t status;
+    {
+        WaitCursor wait(dialogs_);
+        status = LSP_DELETEITEMS(names.data(), paths.data(), static_cast<std::uint32_t>(names.size()), archive.c_str(),
+                                 TEMP_PATH.c_str(), PACK_FLAG);
+    }
+    const std::size_t handed = names.size();
+    if (status > 1) {
+        dialogs_.message(ErrorText(status), "Error", Icon::Exclamation);
+        LSPQ.clear();
+        // After 17 the archive file itself is in doubt: do not read it again.
+        if (status != LSP_E_REPLACE_FAILED) ReadDirectory();
+    } else if (noRelist == 0) {
+        ReadDirectory();
+    }
+    return handed;
+}
+
 std::uint8_t lspclass::Test(std::size_t index) {
     if (!readEntry(index)) return 0;
     std::uint32_t flags = LSP_UF_TEST + LSP_UF_QUIET;

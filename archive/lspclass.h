@@ -118,6 +118,10 @@ public:
                      std::uint8_t noDialog = 0);
     // 0 when the entry cannot be read, else 1.
     std::uint8_t Delete(std::size_t index, std::uint8_t noPrompt = 0, std::uint8_t noRelist = 0);
+    // Deletes every marked item of LSPQ from the archive in one rewrite, however many there
+    // are, then lists the archive again unless noRelist. The number of items handed to
+    // the library; 0 when none was marked or the folder is in use (said).
+    std::size_t DeleteMarked(std::uint8_t noRelist = 0);
     // Status of the test call, low byte; 0 when the entry cannot be read.
     std::uint8_t Test(std::size_t index);
     // 0, or -30/-22/-2, or an error status above 1 (after its message); 1 when the entry

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <memory>
 #include <string>
+#include <unordered_set>
 
 #include "lsp/ArchiveWriter.h"
 #include "lsp/Shared.h"
@@ -400,6 +401,33 @@ int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* a
 
     std::unique_ptr<Session> s;
     const auto keep = [victim](const ZipEntry& e) { return &e != victim; };
+    if (const auto r = openSession(s, archivePath, tempFolder, flags, existing.get(), keep); r != LSP_OK)
+        return r == LSP_CANCELLED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
+    const auto r = commit(*s);
+    return r == LSP_OK || r == LSP_E_REPLACE_FAILED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
+}
+
+int16_t LSP_DELETEITEMS(const char* const* itemNames, const char* const* itemPaths, uint32_t count, const char* archive,
+                        const char* tempFolder, uint32_t flags) {
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
+    if (!itemNames || count == 0 || !archive || !*archive) return LSP_E_BAD_COMMAND;
+    const std::string archivePath = absolutePath(archive);
+    if (const auto s = completeOpenBatch(); s != LSP_OK) return s;
+    std::int16_t status = LSP_OK;
+    std::string why;
+    const auto existing = openArchive(archivePath, status, why);
+    if (!existing) return status;
+    std::unordered_set<const ZipEntry*> victims;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!itemNames[i] || !*itemNames[i]) return LSP_E_BAD_COMMAND;
+        const char* path = itemPaths && itemPaths[i] ? itemPaths[i] : "";
+        if (const ZipEntry* victim = existing->directory.find(path, itemNames[i])) victims.insert(victim);
+    }
+    if (victims.empty()) return LSP_E_NOT_FOUND;
+
+    std::unique_ptr<Session> s;
+    const auto keep = [&victims](const ZipEntry& e) { return victims.count(&e) == 0; };
     if (const auto r = openSession(s, archivePath, tempFolder, flags, existing.get(), keep); r != LSP_OK)
         return r == LSP_CANCELLED ? r : static_cast<std::int16_t>(LSP_E_DELETE_RESTORED);
     const auto r = commit(*s);

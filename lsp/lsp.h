@@ -181,6 +181,11 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
 /* Deleting the last item leaves an empty (valid) archive. */
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,
                        uint32_t flags);
+/* Deletes count items (itemNames[i] at itemPaths[i]; a NULL path is none) in one rewrite of
+ * the archive, whatever their number. Items that are not there are passed over;
+ * LSP_E_NOT_FOUND when none of them is. Otherwise as LSP_DELETEITEM. */
+int16_t LSP_DELETEITEMS(const char* const* itemNames, const char* const* itemPaths, uint32_t count, const char* archive,
+                        const char* tempFolder, uint32_t flags);
 /* With on = 1, stored paths are relative to base (files outside it keep absolute paths). */
 void LSP_RELATIVEPATH(const char* base, int on);
 
