@@ -20,7 +20,7 @@ void AttachTray(Main& console, const Services& services) {
     auto projectName = [&catalog](std::int32_t sysId) -> std::optional<std::string> {
         auto found = catalog.projects().bySysId(sysId);
         if (!found || !found->has_value()) return std::nullopt;
-        return trimmed((*found)->NAME);
+        return std::string(trimRight((*found)->NAME));
     };
     auto* tray = new TrayIcon(TrayContext{services.settings, services.dialogs, services.clock, services.fs,
                                           services.sounds, state.lastBacked(), state.changeWatch(), state.runActivity(),
