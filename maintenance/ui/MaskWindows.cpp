@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,6 +83,31 @@ void setCurrentRow(QTreeView* list, int row) {
     list->setCurrentIndex(list->model()->index(std::clamp(row, 0, rows - 1), 0));
 }
 
+// Insert and Delete pressed on a list act as its buttons.
+class ListKeys : public QObject {
+public:
+    ListKeys(QPushButton* insert, QPushButton* remove, QObject* parent)
+        : QObject(parent), insert_(insert), remove_(remove) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Insert && insert_->isEnabled()) {
+                insert_->click();
+                return true;
+            }
+            if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Delete && remove_->isEnabled()) {
+                remove_->click();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QPushButton* insert_;
+    QPushButton* remove_;
+};
+
 // The list's buttons in a column beside it, with Insert and Delete keys on the list.
 struct BrowseButtons {
     QPushButton *insert, *change, *remove, *select, *help, *close;
@@ -93,10 +119,7 @@ BrowseButtons browseButtons(const Services& s, const char* anchor, const QString
                     makeButton("&Delete", "deleteButton", window), makeButton("&Select", "selectButton", window),
                     helpButton("&Help", s, anchor, window),        makeButton(closeText, "closeButton", window)};
     QObject::connect(b.close, &QPushButton::clicked, window, &QDialog::reject);
-    auto* insertKey = new QShortcut(QKeySequence(Qt::Key_Insert), list, nullptr, nullptr, Qt::WidgetShortcut);
-    QObject::connect(insertKey, &QShortcut::activated, b.insert, &QPushButton::click);
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, list, nullptr, nullptr, Qt::WidgetShortcut);
-    QObject::connect(deleteKey, &QShortcut::activated, b.remove, &QPushButton::click);
+    list->installEventFilter(new ListKeys(b.insert, b.remove, list));
     return b;
 }
 
@@ -385,6 +408,7 @@ MaskThemeForm::MaskThemeForm(const Services& services, FormRequest request, Mask
     lookUp->setToolTip("Look Up Masks");
     lookUp->setAccessibleName("Look Up Masks");
     lookUp->setAutoDefault(false);
+    lookUp->setFixedWidth(QFontMetrics(lookUp->font()).horizontalAdvance("...") + 24);
     connect(lookUp, &QPushButton::clicked, this, &MaskThemeForm::lookUpMasks);
     exclude_ = new QCheckBox("&Exclude all files with this mask", this);
     exclude_->setObjectName("excludeBox");
