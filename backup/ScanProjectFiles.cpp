@@ -8,6 +8,7 @@
 #include "framework/Dialogs.h"
 #include "framework/RunHost.h"
 #include "platform/FileSystem.h"
+#include "platform/TerminationSignals.h"
 #include "platform/Utf8Text.h"
 #include "platform/Wildcard.h"
 
@@ -207,8 +208,11 @@ private:
     bool rootSkipped_ = false;
 };
 
-// The user pressed Cancel: true when the stop is confirmed.
+// The user pressed Cancel: true when the stop is confirmed. A termination signal (SIGTERM,
+// SIGINT, SIGHUP) stops the scan between two units without the question, as it stops the
+// packing, so a walk over a large tree ends at once.
 bool stopConfirmed(ScanServices& s) {
+    if (terminationRequested()) return true;
     if (!s.host.cancelRequested()) return false;
     if (s.dialogs.message("Are you sure that you want to cancel?", "Cancel Pressed", Icon::Question, buttons::YesNo,
                           answer::Yes) == answer::Yes)
