@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +68,39 @@ using DirectoryList = std::vector<DirectoryEntry>;
 // cannot trap the walk. True on success; on failure target is empty and the message has
 // been shown. The current folder is restored after a successful walk.
 bool recurse(ScanServices& services, const std::string& folder, DirectoryList& target);
+
+// The scan as an engine, for a window that drives it from its timer: every step() does
+// one unit of work - one folder listed by the walk of a recursive component, or one mask
+// applied in one folder - and then looks at the host's Cancel (after a mask it also lets
+// the host pump its events, as the one-call scan does), so the window never waits longer
+// than one folder listing. The folders, files, messages and outcome are exactly those of
+// ScanProjectFiles, which runs one of these to its end.
+class ProjectScan {
+public:
+    // Components already read, in K_Exclude order (include rules, then exclude rules).
+    ProjectScan(ScanServices& services, std::vector<Component> components, std::string_view excludePassStatus);
+    // The project's components, read from the catalog in K_Exclude order; when they cannot
+    // be read the message is shown and the scan has ended with CatalogError.
+    ProjectScan(ScanServices& services, Catalog& catalog, std::int32_t projectSysId,
+                std::string_view excludePassStatus);
+    ~ProjectScan();
+    ProjectScan(const ProjectScan&) = delete;
+    ProjectScan& operator=(const ProjectScan&) = delete;
+
+    // One unit of work; false once the scan has ended (then outcome() says how).
+    bool step();
+    bool finished() const;
+    ScanOutcome outcome() const;
+    // Files selected so far.
+    std::size_t filesFound() const;
+    // The list once the scan has ended: in SORTNAME order when completed, what was found
+    // so far when cancelled, the single PathNotFoundEntry when a folder was not found.
+    BackupFileList takeFiles();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // The files a backup of the project would hold: include components first, each folder
 // and mask listed once, then the exclude components remove exact path matches; the

@@ -4,11 +4,25 @@
 #include "app/UnattendedRun.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
-#include "backup/ScanProjectFiles.h"
+#include "backup/PreviewRun.h"
 #include "catalog/Catalog.h"
 #include "framework/RunHost.h"
 
 namespace quillet::cli {
+
+namespace {
+
+// The preview shows nothing while it scans: the list is printed at its end.
+class PreviewView : public BackupRunView {
+public:
+    void setStatus(const std::string&) override {}
+    void setProgress(int) override {}
+    void setItemProgress(int) override {}
+    bool cancelRequested() override { return false; }
+    void pumpEvents() override {}
+};
+
+}  // namespace
 
 int previewCommand(CliContext& ctx, const ParsedArguments& args) {
     int status = Success;
@@ -17,25 +31,21 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
     if (project->FAVORITES == 1)
         return ctx.fail("\"" + project->NAME + "\" is a favourites folder: it has no backup to preview.");
 
-    // The scan of the preview window, with nobody to press its Cancel button.
-    PlainRunHost host;
-    SkippedFolders skipped;
-    ScanServices services{ctx.fs, ctx.dialogs, host, &skipped};
-    BackupFileList files;
-    const ScanOutcome outcome =
-        ScanProjectFiles(services, *ctx.catalog(), project->SYSID, files, scantext::PurgingExcludeFiles);
-    if (outcome == ScanOutcome::PathNotFound) return ctx.fail("a folder of the project could not be entered");
-    if (outcome != ScanOutcome::Completed) return ctx.fail("the scan did not complete");
+    // The preview window's engine, with nobody to press its button.
+    PreviewView view;
+    PreviewRun run({ctx.fs, ctx.dialogs, *ctx.catalog()}, *project, view);
+    run.open();
+    while (run.timerRunning()) run.step();
+    if (run.outcome() == ScanOutcome::PathNotFound) return ctx.fail("a folder of the project could not be entered");
+    if (run.phase() != PreviewRun::Phase::Listed) return ctx.fail("the scan did not complete");
+    const SkippedFolders& skipped = run.skippedFolders();
+    const BackupFileList& files = run.files();
     // The folders a backup would leave out, as the backup names them.
     for (const SkippedFolder& f : skipped) ctx.err << failedLine(f.folder + (f.folder == "/" ? "" : "/"), f.reason);
 
-    std::int64_t bytes = 0;
-    for (const BackupFileEntry& f : files) {
-        ctx.out << field(f.FILENAME) << '\t' << f.SIZE << '\n';
-        bytes += f.SIZE;
-    }
-    if (files.empty()) ctx.err << "<No Files Match Criteria>\n";
-    ctx.out << "Total Files:\t" << files.size() << '\n' << "Total Bytes:\t" << bytes << '\n';
+    for (const BackupFileEntry& f : files) ctx.out << field(f.FILENAME) << '\t' << f.SIZE << '\n';
+    if (files.empty()) ctx.err << backuptext::NoFilesRow << '\n';
+    ctx.out << "Total Files:\t" << run.totalFiles() << '\n' << "Total Bytes:\t" << run.totalBytes() << '\n';
     return skipped.empty() ? Success : Failed;
 }
 

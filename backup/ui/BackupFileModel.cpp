@@ -82,7 +82,7 @@ QVariant BackupFileModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return index.column() == 0 ? QString::fromStdString(f.FILENAME) : groupedNumber(f.SIZE);
         case Qt::DecorationRole:
-            return index.column() == 0 ? QVariant(iconFor(f.ICON)) : QVariant();
+            return index.column() == 0 && showIcons_ ? QVariant(iconFor(f.ICON)) : QVariant();
         case Qt::ToolTipRole:
             // A failed file says why.
             return f.ICON == 3 && !f.REASON.empty() ? QVariant(QString::fromStdString(f.REASON)) : QVariant();

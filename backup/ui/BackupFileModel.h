@@ -21,6 +21,8 @@ public:
     // One row with this text and no size.
     void setSingleRow(const QString& text);
     void fileChanged(std::size_t index);
+    // The preview lists names and sizes only: no state icon in front of the name.
+    void setShowIcons(bool show) { showIcons_ = show; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -34,6 +36,7 @@ private:
     const BackupFileList* files_ = nullptr;
     BackupFileList copy_;
     QString singleRow_;
+    bool showIcons_ = true;
     QIcon waiting_, packed_, failed_;
 };
 

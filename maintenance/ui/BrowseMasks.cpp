@@ -1,12 +1,21 @@
 #include "maintenance/ui/BrowseMasks.h"
 
+#include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
+#include "maintenance/ui/MaskWindows.h"
 
 namespace quillet {
 
-// Placeholder until the window is built: says so instead of doing nothing.
-void BrowseMasks(const Services& services, QWidget*) {
-    services.dialogs.message("The mask list is not built yet.", "Quillet", Icon::Information);
+void BrowseMasks(const Services& services, QWidget* parent) {
+    if (Status opened = services.catalog.open(); !opened) {
+        services.dialogs.message(opened.error(), "Error", Icon::Exclamation);
+        return;
+    }
+    {
+        MaskListWindow window(services, parent);
+        window.exec();
+    }
+    services.catalog.close();
 }
 
 }  // namespace quillet
