@@ -388,6 +388,10 @@ def console_runs(program, home, source, project, restore_to):
         check('the root folder entry is labelled "Root Destination:"', root is not None)
         entry = next((n for n in walk(root) if n.getRole() == pyatspi.ROLE_TEXT), root)
         type_text(entry, restore_to)
+        # The archive keeps the original folders: the user lets the run create them.
+        create = named(restore, "Create Sub-Directories", pyatspi.ROLE_CHECK_BOX)
+        if not create.getState().contains(pyatspi.STATE_CHECKED):
+            press(create)
         shot("restore-window")
         press(named(restore, "Restore/Extract Files", pyatspi.ROLE_PUSH_BUTTON))
         got = wait_for(lambda: ended(restore), "the restore ending", 120)
