@@ -100,8 +100,17 @@ QLabel* valueLabel(QWidget* parent, const char* name, const QString& accessible)
     auto* l = new QLabel(parent);
     l->setObjectName(name);
     l->setAccessibleName(accessible);
+    l->setProperty("consoleValue", true);
     l->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     return l;
+}
+
+// A label named for screen readers hides its text from them; the value goes into the
+// description, which they read after the name.
+void describeValues(QWidget* root) {
+    for (QLabel* l : root->findChildren<QLabel*>())
+        if (l->property("consoleValue").toBool() && l->accessibleDescription() != l->text())
+            l->setAccessibleDescription(l->text());
 }
 
 QPlainTextEdit* textArea(QWidget* parent, const char* name, const QString& accessible) {
@@ -514,6 +523,7 @@ void Main::refresh() {
     showItemPath();
     applyTips();
     updateToolbar();
+    describeValues(this);
     syncing_ = false;
 }
 
@@ -544,10 +554,11 @@ void Main::showItemPath() {
     const QModelIndex current = contentsList_->currentIndex();
     if (!current.isValid() || current.row() >= int(state_->items().size())) {
         itemPath_->clear();
-        return;
+    } else {
+        const LSPQEntry& e = state_->items()[current.row()];
+        itemPath_->setText(qs(std::string(trimRight(e.ITEM_PATH_NAME)) + e.FILENAME));
     }
-    const LSPQEntry& e = state_->items()[current.row()];
-    itemPath_->setText(qs(std::string(trimRight(e.ITEM_PATH_NAME)) + e.FILENAME));
+    itemPath_->setAccessibleDescription(itemPath_->text());
 }
 
 // ---- commands ----

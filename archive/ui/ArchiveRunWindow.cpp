@@ -140,6 +140,8 @@ void ArchiveRunWindow::flush() {
 
 void ArchiveRunWindow::setStatus(const std::string& text) {
     statusLine_->setText(QString::fromStdString(text));
+    // Named "Status" for screen readers, the line's text reaches them as its description.
+    statusLine_->setAccessibleDescription(statusLine_->text());
 }
 
 void ArchiveRunWindow::setProgress(int percent) {

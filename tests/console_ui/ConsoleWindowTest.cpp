@@ -266,6 +266,26 @@ TEST(ConsoleWindow, TwoArchivesListedAndTheContentsReadOnlyWhenOnView) {
     EXPECT_TRUE(c.b.dialogs.ok()) << c.b.dialogs.report();
 }
 
+// The values beside the captions reach screen readers: the labels carry the caption as
+// their name, so the value must be their description, kept up to date.
+TEST(ConsoleWindow, ValuesAreDescribedForScreenReaders) {
+    ConsoleBench c;
+    writeSortFiles(c);
+    c.backup();
+    c.open();
+    c.showTab(ConsoleTab::Details);
+    QTreeView* contents = c.list("contentsList");
+    contents->setCurrentIndex(contents->model()->index(0, 0));
+    for (const char* name : {"destinationFolder", "backupsFolder", "totalBackups", "totalBytes", "maxBackups",
+                             "archivePath", "itemPath", "filesInBackup", "sizeBefore", "sizeAfter", "compRatio"}) {
+        auto* label = c.widget<QLabel>(name);
+        EXPECT_FALSE(label->text().isEmpty()) << name;
+        EXPECT_EQ(label->accessibleDescription(), label->text()) << name;
+    }
+    contents->setCurrentIndex(contents->model()->index(1, 0));
+    EXPECT_EQ(c.widget<QLabel>("itemPath")->accessibleDescription(), c.widget<QLabel>("itemPath")->text());
+}
+
 TEST(ConsoleWindow, SevenSortOrdersReversedAndHeadingDoubleClicks) {
     ConsoleBench c;
     writeSortFiles(c);

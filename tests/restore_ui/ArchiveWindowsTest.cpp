@@ -50,6 +50,7 @@ TEST(TestWindow, EndsTestsOkOrCountsTheDamagedItem) {
         window.open();
         waitForEnd(window.testRun());
         EXPECT_EQ(status->text(), damaged ? "Completed - 1 Error(s)" : "Completed - Archive Tests OK");
+        EXPECT_EQ(status->accessibleDescription(), status->text());  // what a screen reader reads
         EXPECT_FALSE(status->isHidden());
         EXPECT_EQ(text(&window, "cancelButton"), "&Close");
         EXPECT_TRUE(window.findChild<QPushButton*>("cancelButton")->hasFocus());
