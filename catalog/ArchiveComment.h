@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive/lspclass.h"
+#include "catalog/ArchiveCommentRecord.h"
 #include "framework/Clock.h"
 
 namespace quillet {
@@ -30,5 +31,20 @@ std::int16_t WriteArchiveComment(lspclass& archive, const std::string& programFo
 // ITEM_NAME to the comment item and PATH_INFO to empty. The working copy in
 // programFolder is deleted before extracting and again afterwards. Never fails the caller.
 std::string ReadArchiveComment(lspclass& archive, const std::string& programFolder);
+
+// The comment record of the archive named by ARCHIVE_NAME, for editing: the record its
+// comment item holds, or a blank one when it has none or the item cannot be read. Sets
+// ITEM_NAME and PATH_INFO as ReadArchiveComment does and leaves no working copy behind.
+ArchiveCommentRecord ReadArchiveCommentRecord(lspclass& archive, const std::string& programFolder);
+
+// Replaces the comment item of the archive named by ARCHIVE_NAME with record (an archive
+// without one gets its first): the working copy is written in programFolder, packed with
+// method 2 and pack flags 4 (update), then deleted. The library rewrites the archive
+// through a temporary file renamed over it, so an interruption at any moment leaves the
+// old or the new archive. Holds the lock of the archive's folder meanwhile. Every failure
+// is shown (a folder in use, a missing archive, the library's error text) and leaves the
+// archive as it was; returns the status, 0 when the comment is stored.
+std::int16_t ReplaceArchiveComment(lspclass& archive, const std::string& programFolder,
+                                   const ArchiveCommentRecord& record);
 
 }  // namespace quillet

@@ -286,6 +286,10 @@ Status FileSystem::move(const std::string& fromPath, const std::string& toPath) 
     return Status::failure("Cannot move " + from + " to " + to + ": " + std::strerror(err));
 }
 
+int FileSystem::renameNoReplace(const std::string& fromPath, const std::string& toPath) const {
+    return quillet::renameNoReplace(absolutePath(fromPath).c_str(), absolutePath(toPath).c_str());
+}
+
 Status FileSystem::removeFile(const std::string& path) const {
     const std::string full = absolutePath(path);
     struct stat st {};

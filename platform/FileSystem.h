@@ -75,6 +75,9 @@ public:
     // Renames or moves a file or folder; refuses when the target exists. A file moves
     // across file systems by copy and delete.
     Status move(const std::string& from, const std::string& to) const;
+    // Renames within one file system, never replacing: 0, or the system's error number
+    // (EEXIST when the target exists, EXDEV across file systems).
+    int renameNoReplace(const std::string& from, const std::string& to) const;
     // Deletes a file (not a folder).
     Status removeFile(const std::string& path) const;
     // Removes an empty folder.

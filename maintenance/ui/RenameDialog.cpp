@@ -1,13 +1,69 @@
 #include "maintenance/ui/RenameDialog.h"
 
-#include "framework/Dialogs.h"
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "framework/ui/HelpManual.h"
+#include "maintenance/HousekeepingRules.h"
+#include "maintenance/ui/HousekeepingWidgets.h"
+#include "maintenance/ui/RenameWindow.h"
+#include "platform/Paths.h"
 
 namespace quillet {
 
-// Placeholder until the window is built: says so instead of doing nothing.
-bool RenameDialog(const Services& services, const std::string&, QWidget*) {
-    services.dialogs.message("Renaming an archive is not built yet.", "Quillet", Icon::Information);
-    return false;
+namespace {
+constexpr int EntryWidth = 99;
+}
+
+RenameWindow::RenameWindow(const Services& services, const std::string& archivePath, QWidget* parent)
+    : QDialog(parent), services_(services), archivePath_(archivePath) {
+    setObjectName("renameWindow");
+    setWindowTitle("Rename File");
+
+    auto* label = new QLabel("&New Filename:", this);
+    entry_ = new QLineEdit(this);
+    nameControl(entry_, "newFilenameEntry", label->text());
+    entry_->setMaxLength(EntryWidth);
+    entry_->setMinimumWidth(280);
+    label->setBuddy(entry_);
+    const std::size_t slash = archivePath.rfind('/');
+    entry_->setText(QString::fromStdString(slash == std::string::npos ? archivePath : archivePath.substr(slash + 1)));
+    entry_->selectAll();
+
+    auto* okButton = makeButton(this, "&OK", "okButton");
+    okButton->setDefault(true);
+    auto* cancelButton = makeButton(this, "&Cancel", "cancelButton");
+    auto* helpButton = makeButton(this, "&Help", "helpButton");
+    connect(okButton, &QPushButton::clicked, this, &RenameWindow::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &RenameWindow::reject);
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { HelpManual(services_.paths.manualFolder).open("rename-file"); });
+
+    auto* entryRow = new QHBoxLayout;
+    entryRow->addWidget(label);
+    entryRow->addWidget(entry_, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(helpButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(entryRow);
+    layout->addLayout(buttons);
+    entry_->setFocus();
+}
+
+void RenameWindow::accept() {
+    renamed_ = RenameArchiveFile(services_.dialogs, archivePath_, entry_->text().toStdString());
+    QDialog::accept();
+}
+
+bool RenameDialog(const Services& services, const std::string& archivePath, QWidget* parent) {
+    RenameWindow window(services, archivePath, parent);
+    window.exec();
+    return window.renamed();
 }
 
 }  // namespace quillet
