@@ -381,8 +381,8 @@ ExecuteOutcome ConsoleState::executeBackup(BackupRunDriver& driver, std::int32_t
     const ExecuteOutcome outcome = ExecuteBackup(services, command_, target, recording);
     if (target && outcome != ExecuteOutcome::NotRun) {
         RunStatusStore store(runStatusFolder(s_.paths.dataFolder));
-        (void)recordBackupRun(store, recording, target->SYSID, trimmed(target->NAME), outcome == ExecuteOutcome::Succeeded,
-                              s_.clock.now());
+        (void)recordBackupRun(store, recording, target->SYSID, trimmed(target->NAME),
+                              outcome == ExecuteOutcome::Succeeded, s_.clock.now());
     }
     // The list on view is the selected project's, whichever project was backed up.
     refreshBackupList();
