@@ -63,6 +63,7 @@ CopyToFavoritesWindow::CopyToFavoritesWindow(const Services& services, const std
     label->setBuddy(entry_);
     auto* browseButton = makeButton(this, "...", "browseButton");
     browseButton->setToolTip(BrowseTitle);
+    browseButton->setMaximumWidth(browseButton->fontMetrics().horizontalAdvance("...") * 4);
     connect(browseButton, &QPushButton::clicked, this, &CopyToFavoritesWindow::browse);
 
     std::vector<FavoriteTarget> rows;
