@@ -68,8 +68,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     static const QColor& red();
     static const QColor& paleYellow();
-
-protected:
+    // Public so that a test can read the colours a row is drawn with.
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
 

@@ -165,7 +165,11 @@ Main::Main(const Services& services, std::string commandLineProject, QWidget* pa
     resize(760, 520);
 }
 
-Main::~Main() = default;
+Main::~Main() {
+    // The lists ask their models, which read the console state, while they are taken down;
+    // the state goes with the members, so the lists go first.
+    delete takeCentralWidget();
+}
 
 // ---- building ----
 

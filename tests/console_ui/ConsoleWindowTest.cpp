@@ -209,10 +209,7 @@ TEST(ConsoleWindow, FavouritesFolderIsRedListsEveryArchiveAndOffersRename) {
     QStyleOptionViewItem option;
     option.state |= QStyle::State_Selected;
     auto* delegate = static_cast<FavoritesDelegate*>(projects->itemDelegate());
-    struct Probe : FavoritesDelegate {
-        using FavoritesDelegate::initStyleOption;
-    };
-    static_cast<Probe*>(delegate)->initStyleOption(&option, projects->model()->index(1, 0));
+    delegate->initStyleOption(&option, projects->model()->index(1, 0));
     EXPECT_EQ(option.palette.color(QPalette::HighlightedText), QColor(255, 255, 128));
 
     projects->setCurrentIndex(projects->model()->index(1, 0));
