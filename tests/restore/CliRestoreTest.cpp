@@ -41,12 +41,18 @@ bool restoreAndKill(const std::string& home, const std::vector<std::string>& arg
         ::execv(argv[0], argv.data());
         ::_exit(127);
     }
-    ::close(pipeFds[1]);
     int seen = 0;
     char c;
     while (seen < lines && ::read(pipeFds[0], &c, 1) == 1)
         if (c == '\n') ++seen;
+    // Fill the pipe: the restore's next line (every item and the summary print one) then
+    // waits, so the kill lands while it runs however fast the machine is.
+    ::fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);
+    const std::string filler(4096, 'x');
+    while (::write(pipeFds[1], filler.data(), filler.size()) > 0) {
+    }
     const bool killed = seen == lines && ::kill(pid, SIGKILL) == 0;
+    ::close(pipeFds[1]);
     ::close(pipeFds[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
