@@ -82,6 +82,16 @@ public:
     std::map<int, std::function<void()>> keys;  // QKeyCombination::toCombined() -> command
 
 protected:
+    // A row selected without moving the cursor (a screen reader selects through the
+    // list's accessible table) becomes the current row, so the console follows it as it
+    // follows a click or an arrow key.
+    void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override {
+        QTreeView::selectionChanged(selected, deselected);
+        const QModelIndexList rows = selected.indexes();
+        if (rows.isEmpty() || rows.front().row() == currentIndex().row()) return;
+        selectionModel()->setCurrentIndex(rows.front(), QItemSelectionModel::NoUpdate);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         const int combined = event->keyCombination().toCombined();
         if (auto it = keys.find(combined); it != keys.end()) {

@@ -226,7 +226,11 @@ TEST(ConsoleWindow, FavouritesFolderIsRedListsEveryArchiveAndOffersRename) {
                                                   "Test Selected Backup", "Restore Selected Backup", "-",
                                                   "Copy (Single File) to Other Directory", "Rename (Single File)"}));
 
-    projects->setCurrentIndex(projects->model()->index(0, 0));
+    // A screen reader selects the row through the list's accessible table, without
+    // moving the cursor: the console follows the selection all the same.
+    projects->selectionModel()->select(projects->model()->index(0, 0),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(c.window->windowTitle(), "Quillet - [Accounts]");
     EXPECT_EQ(shownNames(c.list("backupsList")).size(), 1u);  // only PREF????.lsp
     EXPECT_FALSE(c.widget<QLabel>("maxBackups")->isHidden());
     menu = c.window->popupMenu(c.list("backupsList"));

@@ -10,251 +10,21 @@ Run under an X server with an accessibility bus, for example:
 With SHOTS=DIR the screen is saved there (import -window root) at the main steps.
 Exit status 0 when every check passed.
 """
-import configparser
 import filecmp
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
-import time
+import zipfile
 
 import pyatspi
-from gi.repository import Atspi, GLib
+from gi.repository import Atspi
 
-failures = []
-passes = []
-notes = []
-SHOTS = os.environ.get("SHOTS", "")
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    (passes if ok else failures).append(what)
-    return ok
-
-
-def note(what):
-    print("note " + what, flush=True)
-    notes.append(what)
-
-
-def shot(name):
-    if SHOTS:
-        os.makedirs(SHOTS, exist_ok=True)
-        time.sleep(0.5)  # only so the picture shows the last repaint; no check depends on it
-        subprocess.run(["import", "-window", "root", os.path.join(SHOTS, name + ".png")], check=False)
-
-
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    try:
-        count = node.childCount
-    except Exception:
-        return
-    # Long lists are not walked row by row: their rows are read through the table.
-    if count > 200:
-        return
-    for i in range(count):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        yield from walk(child, depth + 1)
-
-
-def wait_for(find, what, seconds=60):
-    end = time.time() + seconds
-    while time.time() < end:
-        try:
-            found = find()
-        except Exception:
-            found = None
-        if found is not None and found is not False:
-            return found
-        time.sleep(0.2)
-    raise SystemExit("not found: " + what)
-
-
-def application(pid):
-    for app in pyatspi.Registry.getDesktop(0):
-        try:
-            if app is not None and app.get_process_id() == pid:
-                return app
-        except Exception:
-            pass
-    return None
-
-
-def named(root, name, role=None):
-    for node in walk(root):
-        try:
-            if node.name == name and (role is None or node.getRole() == role):
-                return node
-        except Exception:
-            pass
-    return None
-
-
-def window(app, title):
-    for i in range(app.childCount):
-        try:
-            w = app.getChildAtIndex(i)
-            if w is not None and w.name == title:
-                return w
-        except Exception:
-            pass
-    return None
-
-
-def window_starting(app, prefix):
-    for i in range(app.childCount):
-        try:
-            w = app.getChildAtIndex(i)
-            if w is not None and w.name.startswith(prefix):
-                return w
-        except Exception:
-            pass
-    return None
-
-
-LISTS = (pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST, pyatspi.ROLE_TREE)
-
-
-def list_named(root, name):
-    return next((n for n in walk(root) if n.name == name and n.getRole() in LISTS), None)
-
-
-def enabled(node):
-    return node.getState().contains(pyatspi.STATE_ENABLED)
-
-
-def text_of(node):
-    try:
-        return node.queryText().getText(0, -1)
-    except Exception:
-        return ""
-
-
-def value_of(node):
-    """What a screen reader reads of a value beside its caption: the text, else the description."""
-    try:
-        return text_of(node) or node.description
-    except Exception:
-        return ""
-
-
-def ended(run_window):
-    """The status line of a test or restore window once it says how the run ended."""
-    status = named(run_window, "Status")
-    said = value_of(status) if status is not None else ""
-    return said if said.startswith("Completed") or said.startswith("Failed") else None
-
-
-def labelled_by(node):
-    names = []
-    for relation in node.getRelationSet():
-        if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
-            names += [relation.getTarget(i).name for i in range(relation.getNTargets())]
-    return names
-
-
-def press(node):
-    action = node.queryAction()
-    index = 0
-    for i in range(action.nActions):
-        if action.getName(i) in ("press", "click", "activate", "Press", "toggle"):
-            index = i
-            break
-    try:
-        action.doAction(index)
-    except GLib.GError:
-        # A command that opens a modal window answers the call only when the window is
-        # gone; the window is on the bus meanwhile.
-        pass
-
-
-def focus(node):
-    try:
-        node.queryComponent().grabFocus()
-    except Exception:
-        pass
-
-
-def key(keysym):
-    Atspi.generate_keyboard_event(keysym, None, Atspi.KeySynthType.SYM)
-
-
-def point_at(node):
-    # Without a window manager the keyboard follows the pointer.
-    try:
-        box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-        Atspi.generate_mouse_event(box.x + box.width // 2, box.y + box.height // 2, "abs")
-    except Exception:
-        pass
-
-
-def type_text(node, text):
-    """Types into an entry as a user would: focus, select all, the characters, then Tab so
-    the entry's leaving checks run. Falls back to setting the text through the interface."""
-    point_at(node)
-    focus(node)
-    try:
-        wait_for(lambda: node.getState().contains(pyatspi.STATE_FOCUSED), "focus in " + node.name, 10)
-    except SystemExit:
-        pass
-    Atspi.generate_keyboard_event(0xffe3, None, Atspi.KeySynthType.PRESS)  # Control
-    key(ord("a"))
-    Atspi.generate_keyboard_event(0xffe3, None, Atspi.KeySynthType.RELEASE)
-    key(0xffff)  # Delete
-    if text:
-        Atspi.generate_keyboard_event(0, text, Atspi.KeySynthType.STRING)
-    try:
-        wait_for(lambda: text_of(node) == text, "typed text in " + node.name, 10)
-    except SystemExit:
-        note("typing into %r did not arrive; text set through the interface" % node.name)
-        node.queryEditableText().setTextContents(text)
-    key(0xff09)  # Tab: leaves the entry
-
-
-def cli(program, home, *args):
-    env = dict(os.environ, QUILLET_HOME=home)
-    return subprocess.run([program] + list(args), env=env, cwd=home, capture_output=True, text=True, timeout=300)
-
-
-def start(program, home, *args):
-    env = dict(os.environ, QUILLET_HOME=home, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1")
-    env.pop("QT_QPA_PLATFORM", None)
-    process = subprocess.Popen([program] + list(args), env=env, cwd=home)
-    app = wait_for(lambda: application(process.pid), "the application on the accessibility bus")
-    return process, app
-
-
-def quit_console(app, frame, process):
-    press(named(frame, "Exit", pyatspi.ROLE_MENU_ITEM))
-    question = wait_for(lambda: window(app, "Quit Quillet"), 'the question "Quit Quillet"')
-    press(named(question, "Yes", pyatspi.ROLE_PUSH_BUTTON))
-    try:
-        return process.wait(timeout=60)
-    except subprocess.TimeoutExpired:
-        return None
-
-
-def table_rows(table, column=0):
-    t = table.queryTable()
-    rows = []
-    for r in range(t.nRows):
-        cell = t.getAccessibleAt(r, column)
-        rows.append(cell.name if cell is not None else "")
-    return rows
-
-
-def ini(home):
-    parser = configparser.ConfigParser(interpolation=None, strict=False)
-    parser.optionxform = str
-    parser.read(os.path.join(home, "quillet.ini"))
-    return parser
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from screen_reader import (check, note, shot, walk, wait_for, named, window, window_starting, list_named,  # noqa: E402
+                           enabled, text_of, value_of, ended, labelled_by, press, click, focus, key, point_at, type_text, cli,
+                           start, quit_console, table_rows, ini, summary)
 
 
 # ---- the project form and its component ----
@@ -433,6 +203,132 @@ def console_runs(program, home, source, project, restore_to):
             process.kill()
 
 
+# ---- archive housekeeping: a comment, a rename in a favourites folder, Find All ----
+
+def comment_of(path):
+    with zipfile.ZipFile(path) as z:
+        info = next((i for i in z.infolist() if i.filename.endswith("LSPComments.inb")), None)
+        return (info.file_size, z.read(info)) if info else (None, b"")
+
+
+def select_row(table, row):
+    """Selects a row as a screen reader does, through the table's selection."""
+    t = table.queryTable()
+    if not t.isRowSelected(row):
+        t.addRowSelection(row)
+
+
+def message_box(app, title):
+    return wait_for(lambda: window(app, title), 'the message "%s"' % title)
+
+
+def housekeeping(program, home, project, source):
+    destination = os.path.dirname(archives_with_paths(program, home, project)[0])
+    before = {p: comment_of(p) for p in archives_with_paths(program, home, project)}
+    favourites = os.path.join(home, "favourites")
+    os.makedirs(favourites)
+    shutil.copy(next(iter(before)), os.path.join(favourites, "Kept copy.lsp"))
+    added = cli(program, home, "project", "add", "Kept", "--dest", favourites, "--favorites")
+    check("a favourites folder added with the CLI (%s)" % added.stderr.strip(), added.returncode == 0)
+
+    process, app = start(program, home)
+    try:
+        frame = wait_for(lambda: window(app, "Quillet - [%s]" % project), 'the window "Quillet - [%s]"' % project)
+        press(named(frame, "Available Backups", pyatspi.ROLE_PAGE_TAB))
+        backups = wait_for(lambda: list_named(frame, "Backups"), "the Backups list")
+        wait_for(lambda: table_rows(backups) or None, "the archives on the Available Backups tab", 20)
+        press(named(frame, "Edit Comments", pyatspi.ROLE_PUSH_BUTTON))
+        edit = wait_for(lambda: window(app, "Edit Archive Comments"), 'the window "Edit Archive Comments"')
+        type_text(named(edit, "Comments"), "first note")
+        shot("edit-comment")
+        press(named(edit, "OK", pyatspi.ROLE_PUSH_BUTTON))
+        wait_for(lambda: window(app, "Edit Archive Comments") is None or None, "the comment window closing")
+        after = {p: comment_of(p) for p in before}
+        changed = [p for p in before if after[p] != before[p]]
+        size, data = after[changed[0]] if len(changed) == 1 else (None, b"")
+        check("OK changed one archive's comment item: %d bytes holding 'first note' (%s)" %
+              (size or 0, [os.path.basename(p) for p in changed]),
+              len(changed) == 1 and size == 1016 and b"first note" in data)
+        tested = [subprocess_ok(["unzip", "-tqq", p]) for p in before]
+        check("every archive still passes unzip -t", all(tested))
+        shown = wait_for(lambda: "first note" in value_of(named(frame, "Comment")) or None,
+                         "the comment area showing the new comment", 10)
+        check("the comment area shows it", shown is True)
+
+        press(named(frame, "Backup Details", pyatspi.ROLE_PAGE_TAB))
+        details = wait_for(lambda: list_named(frame, "Backup contents"), "the Backup contents list")
+        wait_for(lambda: details.queryTable().nRows > 0 or None, "the items on Backup Details", 30)
+        names = table_rows(details, 1)
+        expected = sum(1 for n in names if ".txt" in n.lower())
+        find = wait_for(lambda: next((n for n in walk(frame) if n.name == "Find File(s) in Backup Set" and enabled(n)),
+                                     None), "the enabled Find button")
+        press(find)
+        search = wait_for(lambda: window(app, "Find File in Backup Set"), 'the window "Find File in Backup Set"')
+        type_text(named(search, "Search For:", pyatspi.ROLE_TEXT), ".txt")
+        count = named(search, "Show the number of records selected by Find All.", pyatspi.ROLE_CHECK_BOX)
+        if not count.getState().contains(pyatspi.STATE_CHECKED):
+            press(count)
+        shot("find-file")
+        press(named(search, "Find All", pyatspi.ROLE_PUSH_BUTTON))
+        result = message_box(app, "Search Result")
+        said = " ".join(n.name + " " + text_of(n) for n in walk(result))
+        check('Find All for ".txt" says "%d Record(s) have been selected." (%s)' % (expected, said.strip()),
+              expected > 0 and "%d Record(s) have been selected." % expected in said)
+        press(named(result, "OK", pyatspi.ROLE_PUSH_BUTTON))
+        marked = [names[r] for r in range(len(names))
+                  if details.queryTable().getAccessibleAt(r, 0).getState().contains(pyatspi.STATE_CHECKED)]
+        check("Find All marked exactly the matching items %s" % marked,
+              sorted(marked) == sorted(n for n in names if ".txt" in n.lower()))
+
+        press(named(frame, "Projects", pyatspi.ROLE_PAGE_TAB))
+        projects = list_named(frame, "Projects")
+        columns = range(projects.queryTable().nColumns)
+        rows = [" ".join(cells) for cells in zip(*(table_rows(projects, c) for c in columns))]
+        row = next((i for i, r in enumerate(rows) if "Kept" in r), None)
+        check("the Projects list shows the favourites folder %s" % rows, row is not None)
+        select_row(projects, row)
+        shot("select-kept")
+        import sys as _s
+        for i in range(app.childCount):
+            _s.stderr.write("WINDOW %r\n" % app.getChildAtIndex(i).name)
+        t = projects.queryTable()
+        _s.stderr.write("SELECTED %r %r\n" % (t.isRowSelected(0), t.isRowSelected(1)))
+        cell = t.getAccessibleAt(row, 0)
+        _s.stderr.write("CELL %r %r\n" % (cell.name, cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)))
+        wait_for(lambda: window(app, "Quillet - [Kept]"), 'the window "Quillet - [Kept]"', 20)
+        press(named(frame, "Available Backups", pyatspi.ROLE_PAGE_TAB))
+        backups = wait_for(lambda: list_named(frame, "Backups"), "the Backups list")
+        wait_for(lambda: table_rows(backups) or None, "the copy in the favourites folder", 20)
+        click(backups.queryTable().getAccessibleAt(0, 0), 3)
+        rename = wait_for(lambda: next((n for n in walk(app) if n.name == "Rename (Single File)" and
+                                        n.getRole() == pyatspi.ROLE_MENU_ITEM), None), "the pop-up's Rename")
+        press(rename)
+        dialog = wait_for(lambda: window(app, "Rename File"), 'the window "Rename File"')
+        type_text(named(dialog, "New Filename:", pyatspi.ROLE_TEXT), "Keep")
+        shot("rename-file")
+        press(named(dialog, "OK", pyatspi.ROLE_PUSH_BUTTON))
+        wait_for(lambda: window(app, "Rename File") is None or None, "the rename window closing")
+        kept = sorted(os.listdir(favourites))
+        check("Rename to Keep gives Keep.lsp in the same folder %s" % kept, kept == ["Keep.lsp"])
+        check("the normal project's archives are untouched", sorted(os.listdir(destination)) ==
+              sorted(os.path.basename(p) for p in before))
+        status = quit_console(app, frame, process)
+        check("File > Exit, Yes ends the program with status 0 (got %s)" % status, status == 0)
+    finally:
+        if process.poll() is None:
+            process.kill()
+
+
+def subprocess_ok(command):
+    return subprocess.run(command, capture_output=True).returncode == 0
+
+
+def archives_with_paths(program, home, project):
+    line = next(line.split("\t") for line in cli(program, home, "project", "list").stdout.splitlines()
+                if line.split("\t")[1:2] == [project])
+    return [os.path.join(line[-1], name) for name in archives(program, home, project)]
+
+
 def main():
     program = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/quillet")
     home = tempfile.mkdtemp(prefix="quillet-acceptance-")
@@ -454,10 +350,10 @@ def main():
             pass
         os.remove(os.path.join(source, "skipped.png"))
         console_runs(program, home, source, project, restore_to)
+        housekeeping(program, home, project, source)
     except SystemExit as stop:
         check(str(stop), False)
-    print("%d passed, %d failed (home %s)" % (len(passes), len(failures), home))
-    return 1 if failures else 0
+    return summary("home " + home)
 
 
 if __name__ == "__main__":
