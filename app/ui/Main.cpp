@@ -355,10 +355,8 @@ QWidget* Main::buildBackupsTab() {
                 refresh();
             });
     connect(backupsList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        std::unique_ptr<QMenu> menu = popupMenu(backupsList_);
-        if (!menu) return;
-        if (QAction* chosen = menu->exec(backupsList_->viewport()->mapToGlobal(at)))
-            backupsPopupChoice(chosen->data().toInt());
+        const int chosen = choosePopup(popupMenu(backupsList_).get(), backupsList_->viewport()->mapToGlobal(at));
+        if (chosen) backupsPopupChoice(chosen);
     });
     middle->addWidget(backupsList_, 3);
 
@@ -419,10 +417,8 @@ QWidget* Main::buildDetailsTab() {
     });
     connect(contentsList_->header(), &QHeaderView::sectionDoubleClicked, this, &Main::onHeadingDoubleClicked);
     connect(contentsList_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        std::unique_ptr<QMenu> menu = popupMenu(contentsList_);
-        if (!menu) return;
-        if (QAction* chosen = menu->exec(contentsList_->viewport()->mapToGlobal(at)))
-            contentsPopupChoice(chosen->data().toInt());
+        const int chosen = choosePopup(popupMenu(contentsList_).get(), contentsList_->viewport()->mapToGlobal(at));
+        if (chosen) contentsPopupChoice(chosen);
     });
     layout->addWidget(contentsList_, 1);
 
@@ -766,6 +762,20 @@ std::unique_ptr<QMenu> Main::popupMenu(QAbstractItemView* list) {
         a->setData(++choice);
     }
     return menu;
+}
+
+int Main::choosePopup(QMenu* menu, const QPoint& at) {
+    if (!menu) return 0;
+    // The choice comes from the item's trigger, not from exec(): an assistive technology
+    // presses the item through its accessible action, which exec() neither returns nor
+    // closes the menu for.
+    int chosen = 0;
+    connect(menu, &QMenu::triggered, menu, [menu, &chosen](QAction* a) {
+        chosen = a->data().toInt();
+        menu->close();
+    });
+    menu->exec(at);
+    return chosen;
 }
 
 void Main::backupsPopupChoice(int choice) {

@@ -63,6 +63,7 @@ public:
     // The pop-up menu of a list as it would open now (empty list: nothing), and the
     // command of its choice n (from 1, separators not counted).
     std::unique_ptr<QMenu> popupMenu(QAbstractItemView* list);
+    int choosePopup(QMenu* menu, const QPoint& at);  // the chosen entry's number, 0 for none
     void backupsPopupChoice(int choice);
     void contentsPopupChoice(int choice);
 

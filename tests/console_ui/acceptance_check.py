@@ -24,7 +24,7 @@ from gi.repository import Atspi
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from screen_reader import (check, note, shot, walk, wait_for, named, window, window_starting, list_named,  # noqa: E402
                            enabled, text_of, value_of, ended, labelled_by, press, click, focus, key, point_at, type_text, cli,
-                           start, quit_console, table_rows, ini, summary)
+                           start, quit_console, table_rows, ini, popup_after, summary)
 
 
 # ---- the project form and its component ----
@@ -287,21 +287,16 @@ def housekeeping(program, home, project, source):
         row = next((i for i, r in enumerate(rows) if "Kept" in r), None)
         check("the Projects list shows the favourites folder %s" % rows, row is not None)
         select_row(projects, row)
-        shot("select-kept")
-        import sys as _s
-        for i in range(app.childCount):
-            _s.stderr.write("WINDOW %r\n" % app.getChildAtIndex(i).name)
-        t = projects.queryTable()
-        _s.stderr.write("SELECTED %r %r\n" % (t.isRowSelected(0), t.isRowSelected(1)))
-        cell = t.getAccessibleAt(row, 0)
-        _s.stderr.write("CELL %r %r\n" % (cell.name, cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)))
         wait_for(lambda: window(app, "Quillet - [Kept]"), 'the window "Quillet - [Kept]"', 20)
         press(named(frame, "Available Backups", pyatspi.ROLE_PAGE_TAB))
         backups = wait_for(lambda: list_named(frame, "Backups"), "the Backups list")
         wait_for(lambda: table_rows(backups) or None, "the copy in the favourites folder", 20)
-        click(backups.queryTable().getAccessibleAt(0, 0), 3)
-        rename = wait_for(lambda: next((n for n in walk(app) if n.name == "Rename (Single File)" and
-                                        n.getRole() == pyatspi.ROLE_MENU_ITEM), None), "the pop-up's Rename")
+        cell = backups.queryTable().getAccessibleAt(0, 0)
+        # Pop-up menus are not children of the application on the bus; a screen reader
+        # learns of them from the event that shows them.
+        menu = popup_after(lambda: click(cell, 3))
+        rename = named(menu, "Rename (Single File)", pyatspi.ROLE_MENU_ITEM)
+        check("the pop-up offers \"Rename (Single File)\"", rename is not None)
         press(rename)
         dialog = wait_for(lambda: window(app, "Rename File"), 'the window "Rename File"')
         type_text(named(dialog, "New Filename:", pyatspi.ROLE_TEXT), "Keep")

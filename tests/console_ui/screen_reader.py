@@ -180,6 +180,25 @@ def click(node, button=1):
     Atspi.generate_mouse_event(box.x + box.width // 2, box.y + box.height // 2, "b%dc" % button)
 
 
+def popup_after(action, seconds=20):
+    """Runs action and returns the pop-up menu it shows, caught from the bus's event."""
+    shown = []
+    listener = Atspi.EventListener.new(lambda event: shown.append(event.source))
+    listener.register("object:state-changed:showing")
+    try:
+        action()
+        end = time.time() + seconds
+        while time.time() < end:
+            GLib.MainContext.default().iteration(False)
+            menu = next((n for n in shown if n is not None and n.getRole() == pyatspi.ROLE_POPUP_MENU), None)
+            if menu is not None:
+                return menu
+            time.sleep(0.05)
+    finally:
+        listener.deregister("object:state-changed:showing")
+    raise SystemExit("no pop-up menu shown")
+
+
 def point_at(node):
     # Without a window manager the keyboard follows the pointer.
     try:
