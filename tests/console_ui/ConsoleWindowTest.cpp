@@ -379,7 +379,17 @@ TEST(ConsoleWindow, MarksAreTheEntriesMarks) {
     EXPECT_EQ(c.window->state().backupMarks(), (std::vector<std::uint8_t>{1, 1}));
     c.window->backupsPopupChoice(2);
     EXPECT_EQ(c.window->state().backupMarks(), (std::vector<std::uint8_t>{0, 0}));
+    // The open pop-up's item pressed as an assistive technology presses it (its action
+    // triggered, not clicked): the command runs and the menu closes.
     QTreeView* backups = c.list("backupsList");
+    QTimer::singleShot(0, [] {
+        auto* open = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (open) open->actions().front()->trigger();  // "Select All"
+    });
+    emit backups->customContextMenuRequested(QPoint(2, 2));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(c.window->state().backupMarks(), (std::vector<std::uint8_t>{1, 1}));
+    c.window->backupsPopupChoice(2);
     backups->setFocus();
     backups->setCurrentIndex(backups->model()->index(1, 2));
     QTest::keyClick(backups, Qt::Key_Space);
