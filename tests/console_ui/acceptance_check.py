@@ -2,7 +2,8 @@
 """Acceptance run of the whole program through the desktop's accessibility interface, as a
 screen reader user would drive it: a project and its component added from an empty console,
 the archives of a project on the Available Backups and Backup Details tabs, a backup run from
-the File menu, and a test and a restore of every item of an archive.
+the File menu, a test and a restore of every item of an archive, an archive's comment edited,
+Find All on its items, and a rename in a favourites folder through the list's pop-up menu.
 
 Run under an X server with an accessibility bus, for example:
   xvfb-run -a -s '-screen 0 1280x1024x24' dbus-run-session -- bash -c '/usr/libexec/at-spi-bus-launcher --launch-immediately &
