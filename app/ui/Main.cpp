@@ -13,7 +13,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
@@ -31,6 +30,7 @@
 #include "backup/ui/BackupProgressWindow.h"
 #include "catalog/Catalog.h"
 #include "framework/Picture.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/ui/BrowseMaskThemes.h"
 #include "maintenance/ui/BrowseMasks.h"
@@ -56,11 +56,6 @@ QString qs(const std::string& s) {
 // Texts keep the system's "\r\n" line breaks; the text areas want plain ones.
 QString areaText(const std::string& s) {
     return qs(s).replace("\r\n", "\n");
-}
-
-QString withoutAccessKey(QString label) {
-    label.remove(QRegularExpression("&(?!&)"));
-    return label.trimmed();
 }
 
 // A list whose rows carry a mark: Space toggles the current row's mark wherever the

@@ -1,5 +1,7 @@
 #include "framework/ui/QtDialogs.h"
 
+#include "framework/ui/Controls.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -29,9 +31,7 @@ QMessageBox::Icon qtIcon(Icon icon) {
 }
 
 QString plainLabel(const std::string& label) {
-    QString s = QString::fromStdString(label);
-    s.remove(QLatin1Char('&'));
-    return s.trimmed();
+    return quillet::withoutAccessKey(QString::fromStdString(label));
 }
 
 bool isPattern(const QString& s) {

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "framework/ui/Controls.h"
 #include "maintenance/ui/FormParts.h"
 #include "maintenance/ui/ProjectTypeDialog.h"
 
@@ -19,7 +20,7 @@ ProjectTypeDialog::ProjectTypeDialog(const Services& services, QWidget* parent) 
     normal_->setChecked(true);
     favorites_ = new QRadioButton("\"Favorites\" Folder", this);
     favorites_->setObjectName("favoritesFolder");
-    for (QRadioButton* r : {normal_, favorites_}) r->setAccessibleName(forms::plainText(r->text()));
+    for (QRadioButton* r : {normal_, favorites_}) r->setAccessibleName(withoutAccessKey(r->text()));
 
     auto* note = new QLabel(
         "A \"Favorites\" Folder:<ul><li>Does not allow the backing up of a project, but allows you to store/view files "

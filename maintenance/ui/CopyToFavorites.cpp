@@ -12,7 +12,7 @@
 #include "framework/Dialogs.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/ui/CopyToFavoritesWindow.h"
-#include "maintenance/ui/HousekeepingWidgets.h"
+#include "framework/ui/Controls.h"
 #include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "platform/Utf8Text.h"

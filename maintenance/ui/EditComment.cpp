@@ -11,7 +11,7 @@
 #include "framework/ui/HelpManual.h"
 #include "maintenance/HousekeepingRules.h"
 #include "maintenance/ui/EditCommentWindow.h"
-#include "maintenance/ui/HousekeepingWidgets.h"
+#include "framework/ui/Controls.h"
 #include "platform/Paths.h"
 #include "platform/Utf8Text.h"
 

@@ -11,7 +11,7 @@
 #include "framework/ui/HelpManual.h"
 #include "maintenance/FindItems.h"
 #include "maintenance/ui/FindFileWindow.h"
-#include "maintenance/ui/HousekeepingWidgets.h"
+#include "framework/ui/Controls.h"
 #include "platform/Paths.h"
 
 namespace quillet {

@@ -8,6 +8,7 @@
 
 #include "framework/CreateFolderPath.h"
 #include "framework/Dialogs.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/ProjectRules.h"
 #include "platform/FileSystem.h"
@@ -28,24 +29,10 @@ std::string projectFormText(const std::string& path) {
 
 }  // namespace
 
-QString plainText(const QString& label) {
-    QString out;
-    for (int i = 0; i < label.size(); ++i) {
-        if (label[i] == '&') {
-            if (i + 1 < label.size() && label[i + 1] == '&') out += '&', ++i;
-            continue;
-        }
-        out += label[i];
-    }
-    return out;
-}
-
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent, const QString& tip,
                     const QString& accessibleName) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(objectName);
-    b->setAutoDefault(false);
-    b->setAccessibleName(accessibleName.isEmpty() ? plainText(text) : accessibleName);
+    auto* b = makeButton(parent, text, objectName);
+    if (!accessibleName.isEmpty()) b->setAccessibleName(accessibleName);
     if (!tip.isEmpty()) b->setToolTip(tip);
     // A look-up button is as narrow as its dots allow.
     if (text == "...")
@@ -57,7 +44,7 @@ QLabel* labelFor(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(buddy->objectName() + "Label");
     label->setBuddy(buddy);
-    QString name = plainText(text);
+    QString name = withoutAccessKey(text);
     if (name.endsWith(':')) name.chop(1);
     buddy->setAccessibleName(name);
     return label;

@@ -19,8 +19,6 @@ class FileSystem;
 // them names its controls for the keyboard and for screen readers the same way.
 namespace forms {
 
-// "&Name:" without its access-key mark: "Name:".
-QString plainText(const QString& label);
 // A push button with its object name and the accessible name of its text (or of
 // accessibleName when the text says nothing, as "..." does).
 QPushButton* button(const QString& text, const char* objectName, QWidget* parent, const QString& tip = {},

@@ -18,6 +18,7 @@
 #include "backup/SplitMaskList.h"
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/NormalizeMaskList.h"
 #include "maintenance/ui/BuildMasks.h"
@@ -33,17 +34,9 @@ namespace {
 
 constexpr std::size_t kThemeNameWidth = 60;
 
-QPushButton* makeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAccessibleName(QString(text).remove('&'));
-    b->setAutoDefault(false);
-    return b;
-}
-
 // Help and F1 open the manual at the window's section.
 QPushButton* helpButton(const QString& text, const Services& s, const char* anchor, QDialog* window) {
-    QPushButton* b = makeButton(text, "helpButton", window);
+    QPushButton* b = makeButton(window, text, "helpButton");
     const std::string folder = s.paths.manualFolder, section = anchor;
     auto open = [folder, section] { HelpManual(folder).open(section); };
     QObject::connect(b, &QPushButton::clicked, window, open);
@@ -55,7 +48,7 @@ QPushButton* helpButton(const QString& text, const Services& s, const char* anch
 QLabel* buddyLabel(const QString& text, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setBuddy(buddy);
-    buddy->setAccessibleName(QString(text).remove('&'));
+    buddy->setAccessibleName(withoutAccessKey(text));
     return label;
 }
 
@@ -115,9 +108,9 @@ struct BrowseButtons {
 
 BrowseButtons browseButtons(const Services& s, const char* anchor, const QString& closeText, QDialog* window,
                             QTreeView* list) {
-    BrowseButtons b{makeButton("&Insert", "insertButton", window), makeButton("&Change", "changeButton", window),
-                    makeButton("&Delete", "deleteButton", window), makeButton("&Select", "selectButton", window),
-                    helpButton("&Help", s, anchor, window),        makeButton(closeText, "closeButton", window)};
+    BrowseButtons b{makeButton(window, "&Insert", "insertButton"), makeButton(window, "&Change", "changeButton"),
+                    makeButton(window, "&Delete", "deleteButton"), makeButton(window, "&Select", "selectButton"),
+                    helpButton("&Help", s, anchor, window),        makeButton(window, closeText, "closeButton")};
     QObject::connect(b.close, &QPushButton::clicked, window, &QDialog::reject);
     list->installEventFilter(new ListKeys(b.insert, b.remove, list));
     return b;
@@ -145,9 +138,9 @@ bool confirmDelete(const Services& s) {
 
 // The OK, Cancel and Help row of a form.
 QHBoxLayout* formButtons(const Services& s, const char* anchor, QDialog* form) {
-    QPushButton* ok = makeButton("OK", "okButton", form);
+    QPushButton* ok = makeButton(form, "OK", "okButton");
     ok->setDefault(true);
-    QPushButton* cancel = makeButton("Cancel", "cancelButton", form);
+    QPushButton* cancel = makeButton(form, "Cancel", "cancelButton");
     QPushButton* help = helpButton("Help", s, anchor, form);
     QObject::connect(ok, &QPushButton::clicked, form, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, form, &QDialog::reject);
@@ -295,10 +288,10 @@ MaskBuilderWindow::MaskBuilderWindow(const Services& services, std::string text,
     list_ = makeList(model_, "maskList", "Mask", this);
     setCurrentRow(list_, 0);
 
-    QPushButton* ok = makeButton("&OK", "okButton", this);
+    QPushButton* ok = makeButton(this, "&OK", "okButton");
     ok->setDefault(true);
     QPushButton* help = helpButton("&Help", s_, "mask-builder", this);
-    QPushButton* cancel = makeButton("&Cancel", "cancelButton", this);
+    QPushButton* cancel = makeButton(this, "&Cancel", "cancelButton");
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     auto* row = new QHBoxLayout;
@@ -435,8 +428,8 @@ MaskThemeForm::MaskThemeForm(const Services& services, FormRequest request, Mask
 
     // The buttons in the order Help, Cancel, OK.
     QPushButton* help = helpButton("Help", s_, "mask-theme-form", this);
-    QPushButton* cancel = makeButton("Cancel", "cancelButton", this);
-    QPushButton* ok = makeButton("OK", "okButton", this);
+    QPushButton* cancel = makeButton(this, "Cancel", "cancelButton");
+    QPushButton* ok = makeButton(this, "OK", "okButton");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -7,7 +7,7 @@
 
 #include "framework/ui/HelpManual.h"
 #include "maintenance/HousekeepingRules.h"
-#include "maintenance/ui/HousekeepingWidgets.h"
+#include "framework/ui/Controls.h"
 #include "maintenance/ui/RenameWindow.h"
 #include "platform/Paths.h"
 

@@ -12,6 +12,7 @@
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/Settings.h"
+#include "framework/ui/Controls.h"
 #include "maintenance/NormalizeMaskList.h"
 #include "maintenance/ProjectRules.h"
 #include "maintenance/ui/BrowseMaskThemes.h"
@@ -86,7 +87,7 @@ ComponentForm::ComponentForm(const Services& services, FormRequest request, cons
     exclude_->setObjectName("exclude");
     recurse_ = new QCheckBox("&Recurse Subdirectories", this);
     recurse_->setObjectName("recurse");
-    for (QCheckBox* c : {exclude_, recurse_}) c->setAccessibleName(forms::plainText(c->text()));
+    for (QCheckBox* c : {exclude_, recurse_}) c->setAccessibleName(withoutAccessKey(c->text()));
     auto* note = new QLabel(
         "You can enter multiple file masks in the MASKS field. These masks must be separated by a comma (such as: "
         "*.doc, *.txt, *.dat). You can press the [...] button to assist you in building these masks. (Max 500 "
