@@ -156,7 +156,7 @@ PreferencesDialog::~PreferencesDialog() = default;
 QWidget* PreferencesDialog::buildGeneral() {
     auto* page = new QWidget;
     page->setObjectName("generalPage");
-    lspclass& a = s_.archive;
+    lspclass* a = &s_.archive;
 
     // Backup: compression and path information.
     auto* backup = group("Backup", "backupGroup", page);
@@ -177,8 +177,8 @@ QWidget* PreferencesDialog::buildGeneral() {
     auto* backupLayout = new QHBoxLayout(backup);
     backupLayout->addWidget(compressionBox);
     backupLayout->addWidget(pathBox, 1);
-    connect(compression_, &QButtonGroup::idClicked, this, [&a](int id) { a.COMPRESSION_ENGINE = std::uint8_t(id); });
-    connect(pathInfo_, &QButtonGroup::idClicked, this, [&a](int id) { a.PATH_INFORMATION = std::uint8_t(id); });
+    connect(compression_, &QButtonGroup::idClicked, this, [a](int id) { a->COMPRESSION_ENGINE = std::uint8_t(id); });
+    connect(pathInfo_, &QButtonGroup::idClicked, this, [a](int id) { a->PATH_INFORMATION = std::uint8_t(id); });
 
     // Backup reminder.
     auto* reminder = group("Backup Reminder", "reminderGroup", page);
@@ -217,9 +217,9 @@ QWidget* PreferencesDialog::buildGeneral() {
     restoreLayout->addWidget(createDirectory_);
     restoreLayout->addWidget(usePathInfo_);
     connect(unpackOverwrite_, &QButtonGroup::idClicked, this,
-            [&a](int id) { a.UNPACK_OVERWRITE_OPTION = std::uint8_t(id); });
-    connect(createDirectory_, &QCheckBox::toggled, this, [this, &a] { a.CREATE_DIRECTORY = on(createDirectory_); });
-    connect(usePathInfo_, &QCheckBox::toggled, this, [this, &a] { a.USE_PATH_INFO = on(usePathInfo_); });
+            [a](int id) { a->UNPACK_OVERWRITE_OPTION = std::uint8_t(id); });
+    connect(createDirectory_, &QCheckBox::clicked, this, [this, a] { a->CREATE_DIRECTORY = on(createDirectory_); });
+    connect(usePathInfo_, &QCheckBox::clicked, this, [this, a] { a->USE_PATH_INFO = on(usePathInfo_); });
 
     // The console's own options.
     startMinimized_ = check("Start Minimized to Icon Tray", "startMinimized", page);
@@ -321,7 +321,7 @@ QWidget* PreferencesDialog::buildSounds() {
 QWidget* PreferencesDialog::buildUnused() {
     auto* page = new QWidget;
     page->setObjectName("unusedPage");
-    lspclass& a = s_.archive;
+    lspclass* a = &s_.archive;
     auto* overwrite = group("Archive Overwrite Options", "archiveOverwriteGroup", page);
     packOverwrite_ = new QButtonGroup(this);
     auto* overwriteLayout = new QVBoxLayout(overwrite);
@@ -331,8 +331,8 @@ QWidget* PreferencesDialog::buildUnused() {
     quietMode_ = check("&Quiet Mode (DLL msgs.)", "quietMode", overwrite);
     overwriteLayout->addWidget(quietMode_);
     connect(packOverwrite_, &QButtonGroup::idClicked, this,
-            [&a](int id) { a.PACK_OVERWRITE_OPTION = std::uint8_t(id); });
-    connect(quietMode_, &QCheckBox::toggled, this, [this, &a] { a.UNPACK_QUIET_MODE_FLAG = on(quietMode_); });
+            [a](int id) { a->PACK_OVERWRITE_OPTION = std::uint8_t(id); });
+    connect(quietMode_, &QCheckBox::clicked, this, [this, a] { a->UNPACK_QUIET_MODE_FLAG = on(quietMode_); });
 
     auto* attributes = group("Item Attributes", "itemAttributesGroup", page);
     retain_ = check("&Retain", "retainAttributes", attributes);
@@ -341,10 +341,10 @@ QWidget* PreferencesDialog::buildUnused() {
     system_ = check("&System", "systemAttribute", attributes);
     auto* attributesLayout = new QVBoxLayout(attributes);
     for (QCheckBox* c : {retain_, readOnly_, hidden_, system_}) attributesLayout->addWidget(c);
-    connect(retain_, &QCheckBox::toggled, this, [this, &a] { a.RETAIN_ATTRIBUTES = on(retain_); });
-    connect(readOnly_, &QCheckBox::toggled, this, [this, &a] { a.READ_ONLY_ATTRIBUTE = on(readOnly_); });
-    connect(hidden_, &QCheckBox::toggled, this, [this, &a] { a.HIDDEN_ATTRIBUTE = on(hidden_); });
-    connect(system_, &QCheckBox::toggled, this, [this, &a] { a.SYSTEM_ATTRIBUTE = on(system_); });
+    connect(retain_, &QCheckBox::clicked, this, [this, a] { a->RETAIN_ATTRIBUTES = on(retain_); });
+    connect(readOnly_, &QCheckBox::clicked, this, [this, a] { a->READ_ONLY_ATTRIBUTE = on(readOnly_); });
+    connect(hidden_, &QCheckBox::clicked, this, [this, a] { a->HIDDEN_ATTRIBUTE = on(hidden_); });
+    connect(system_, &QCheckBox::clicked, this, [this, a] { a->SYSTEM_ATTRIBUTE = on(system_); });
 
     auto* layout = new QHBoxLayout(page);
     layout->addWidget(overwrite, 0, Qt::AlignTop);

@@ -117,9 +117,9 @@ TEST_F(DestinationUpdateTest, PreferencesAreWrittenOneKeyAtATimeInTheirOrder) {
     ASSERT_TRUE(WritePreferences(fresh, p));
     EXPECT_EQ(readFile(fresh.path()),
               "[Preferences]\nRemindOnlyIfChanged=1\nStartMinimized=0\nConfirmExit=1\nDefaultMaskName=Documents\n"
-              "DisableToolTips=1\nSuspendTimer=0\nSpeedOptimization=2\n"
-              "[Defaults]\nDestinationPath=/dest/\nExtractionPath=/restore/\n"
-              "[Sounds]\nReminder=r.wav\nCompleted=\nError=e.wav\n"
+              "DisableToolTips=1\nSuspendTimer=0\nSpeedOptimization=2\n\n"
+              "[Defaults]\nDestinationPath=/dest/\nExtractionPath=/restore/\n\n"
+              "[Sounds]\nReminder=r.wav\nCompleted=\nError=e.wav\n\n"
               "[Reminder]\nInterval=15\nShowPopup=0\n");
 }
 
