@@ -18,7 +18,9 @@
 #include <QTreeView>
 #include <functional>
 
+#include "app/ui/ConsoleTray.h"
 #include "app/ui/Main.h"
+#include "app/ui/TrayIcon.h"
 #include "maintenance/ui/SetDefaultDestination.h"
 #include "maintenance/ui/SetPreferences.h"
 #include "preferences/PreferencesBench.h"
@@ -282,6 +284,10 @@ TEST_F(PreferencesDialogTest, TheConsoleOpensTheDialogAndTakesItsChangesAtOnce) 
     settings.write("Defaults", "DestinationPath", dest);
     Main console(services);
     ASSERT_TRUE(console.openConsole()) << dialogs.report();
+    AttachTray(console, services);
+    auto* tray = console.findChild<TrayIcon*>();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_EQ(tray->reminder().settings().interval, 0);
     QAction* preferences = console.findChild<QAction*>("menuPreferences");
     ASSERT_NE(preferences, nullptr);
     EXPECT_TRUE(preferences->isEnabled());
@@ -294,11 +300,15 @@ TEST_F(PreferencesDialogTest, TheConsoleOpensTheDialogAndTakesItsChangesAtOnce) 
         opened = modal.objectName() == "preferences";
         child<QSpinBox>(modal, "remindEvery")->setValue(15);
         child<QCheckBox>(modal, "disableToolTips")->click();
+        child<QRadioButton>(modal, "compressionMaximum")->click();
         press(modal, "okButton");
     });
+    archive.COMPRESSION_ENGINE = 2;
     preferences->trigger();
     EXPECT_TRUE(opened);
+    EXPECT_EQ(archive.COMPRESSION_ENGINE, 3) << "the next backup packs with the stored option";
     EXPECT_EQ(settings.read("Reminder", "Interval"), "15");
+    EXPECT_EQ(tray->reminder().settings().interval, 15) << "the reminder takes the interval without a restart";
     EXPECT_TRUE(projects->toolTip().isEmpty()) << "the tips are cleared once the dialog returns";
 
     onNextModal([&](QWidget& modal) {
