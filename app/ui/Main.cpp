@@ -40,6 +40,7 @@
 #include "maintenance/ui/EditComment.h"
 #include "maintenance/ui/FindFile.h"
 #include "maintenance/ui/RenameDialog.h"
+#include "maintenance/ui/SetPreferences.h"
 #include "maintenance/ui/UpdateFavorites.h"
 #include "maintenance/ui/UpdateProject.h"
 #include "platform/Paths.h"
@@ -181,9 +182,8 @@ Main::~Main() {
 void Main::buildMenu() {
     QMenu* file = menuBar()->addMenu("&File");
     file->setObjectName("fileMenu");
-    menuPreferences_ = file->addAction("&Preferences");
+    menuPreferences_ = file->addAction("&Preferences", this, [this] { command([this] { onPreferences(); }); });
     menuPreferences_->setObjectName("menuPreferences");
-    menuPreferences_->setEnabled(false);  // the preferences dialog comes with its own build
     menuExecute_ = file->addAction("&Execute Backup for Selected Project", this, [this] { onExecute(); });
     menuExecute_->setObjectName("menuExecute");
     file->addSeparator();
@@ -688,6 +688,14 @@ void Main::onRename() {
         if (state_->currentBackup()) (void)RenameDialog(s_, state_->archivePath(), this);
         state_->refreshBackupList();
     });
+}
+
+void Main::onPreferences() {
+    SetPreferences(s_, state_->toolTipsDisabled(), this);
+    // The default destination may have moved projects; the settings, tips and the
+    // reminder are read again as every command ends.
+    const Project* p = state_->project();
+    state_->reloadProjects(p ? p->SYSID : 0);
 }
 
 void Main::insertProject() {

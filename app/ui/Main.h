@@ -98,6 +98,7 @@ private:
     void onExecute(std::int32_t sysId = 0);
     void onEditComments();
     void onRename();
+    void onPreferences();
     void insertProject();
     void changeProject(FormRequest request);
     void onMark(ConsoleState::MarkAction action);
