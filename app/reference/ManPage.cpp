@@ -137,7 +137,11 @@ std::string manPage(const Paths& paths) {
     for (const cli::Command& c : cli::commands()) {
         std::string heading = "quillet " + c.words;
         if (!c.synopsis.empty()) heading += " " + c.synopsis;
-        page += ".SS \"" + escaped(heading) + "\"\n";
+        // A quote inside the heading would end the macro's argument.
+        std::string argument = escaped(heading);
+        for (std::size_t at = 0; (at = argument.find('"', at)) != std::string::npos; at += 4)
+            argument.replace(at, 1, "\\(dq");
+        page += ".SS \"" + argument + "\"\n";
         page += escaped(c.summary) + ".\n.PP\n";
         page += joined(splitBlocks(c.details), 0, std::string::npos);
     }
