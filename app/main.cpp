@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
     // and to the runs those start.
     QApplication application(argc, argv);
     QApplication::setApplicationName("Quillet");
+    // Lets the desktop match the window to the installed launcher and its icon.
+    QApplication::setDesktopFileName("local.quillet.quillet");
     QtDialogs windowDialogs;
     SystemClock clock;
     QtSoundPlayer sounds(paths.installData);

@@ -13,6 +13,7 @@ struct Paths {
     std::string configFolder;   // quillet.ini, LSPprefs.ini, qlbackup.INI
     std::string dataFolder;     // Project.tps, Comps.tps, Masks.tps, MskTheme.Tps
     std::string programFolder;  // working copies of LSPComments.inb
+    // Installed beside the program (bin/../share/quillet/), else the build's sources.
     std::string installData;    // default sounds
     std::string manualFolder;   // the user manual (HTML)
 
