@@ -1,9 +1,12 @@
 #pragma once
 
-// The packer's deflate compressors. A file that fits in memory is compressed whole, at
-// twice zlib's speed and the same size (libdeflate); a larger one is streamed (zlib,
-// which can flush and carry on). The fast level uses ISA-L for both: several times
-// faster again, for a tenth more bytes. Every result is one raw deflate stream.
+// The packer's deflate compressors, chosen by measuring file by file (bench/lsp's
+// deflate_compare). A file up to kWholeMax is compressed whole by libdeflate: zlib's size
+// or smaller, faster. libdeflate cannot stream (every output ends the deflate stream and
+// it takes no dictionary), so a larger file is streamed by zlib, which flushes and
+// carries on, without holding the file in memory. The fast level uses ISA-L for both:
+// three times zlib's fast speed and a little smaller. Every result is one raw deflate
+// stream.
 
 #include <cstddef>
 #include <cstdint>

@@ -103,15 +103,15 @@ int main(int argc, char** argv) {
     };
     std::vector<Candidate> candidates;
     for (int level : {1, 3, 6, 9}) {
-        candidates.push_back(
-            {"zlib " + std::to_string(level), [level](const Bytes& in, Bytes& out) { return withZlib(level, in, out); }});
+        candidates.push_back({"zlib " + std::to_string(level),
+                              [level](const Bytes& in, Bytes& out) { return withZlib(level, in, out); }});
     }
     std::vector<libdeflate_compressor*> compressors;
     for (int level : {1, 3, 6, 9, 12}) {
         libdeflate_compressor* c = libdeflate_alloc_compressor(level);
         compressors.push_back(c);
-        candidates.push_back(
-            {"libdeflate " + std::to_string(level), [c](const Bytes& in, Bytes& out) { return withLibdeflate(c, in, out); }});
+        candidates.push_back({"libdeflate " + std::to_string(level),
+                              [c](const Bytes& in, Bytes& out) { return withLibdeflate(c, in, out); }});
     }
     for (int level : {1, 2, 3}) {
         candidates.push_back({"ISA-L " + std::to_string(level), [level, &isalBuf](const Bytes& in, Bytes& out) {

@@ -21,9 +21,9 @@ constexpr std::uint32_t kUnpackAll = LSP_UF_USE_PATHS | LSP_UF_CREATE_FOLDERS | 
 
 // Text of words from a small vocabulary: it compresses, and better at higher levels.
 std::string words(std::size_t size, std::uint32_t seed) {
-    static const char* const vocabulary[] = {"backup ", "archive ", "folder ", "project ", "file ",  "mask ",
-                                             "restore ", "level ",  "deflate ", "stream ", "\n",     "quick ",
-                                             "record ",  "item ",   "zip ",     "name "};
+    static const char* const vocabulary[] = {"backup ",  "archive ", "folder ",  "project ", "file ", "mask ",
+                                             "restore ", "level ",   "deflate ", "stream ",  "\n",    "quick ",
+                                             "record ",  "item ",    "zip ",     "name "};
     std::string s;
     std::uint32_t x = seed * 2654435761u + 1;
     while (s.size() < size) {
@@ -54,7 +54,8 @@ protected:
             dir.write("src/noise.bin", randomBytes(700000, 7)),
             dir.write("src/tail.txt", words(70000, 8)),
         };
-        for (int i = 0; i < 40; ++i) files.push_back(dir.write("src/many/" + std::to_string(i), words(3000 + 997 * i, i)));
+        for (int i = 0; i < 40; ++i)
+            files.push_back(dir.write("src/many/" + std::to_string(i), words(3000 + 997 * i, i)));
         return files;
     }
 
@@ -165,12 +166,12 @@ TEST_F(ParallelPackTest, AStopInsideAFileAbandonsItAndKeepsTheOthers) {
         RecordingHost host;
         const LSP_HOST h = host.host();
         const std::string zip = dir.file("stopped" + std::to_string(stopped) + ".zip");
-        const auto statuses = pack(files, zip, LSP_METHOD_SUPERIOR, LSP_PF_STORE_PATHS | LSP_PF_PUMP, true,
-                                   [&](std::size_t i) {
-                                       host.percents.clear();
-                                       host.stopAtProgressCall = i == stopped ? 5 : -1;
-                                       LSP_PINIT_MP(&h);
-                                   });
+        const auto statuses =
+            pack(files, zip, LSP_METHOD_SUPERIOR, LSP_PF_STORE_PATHS | LSP_PF_PUMP, true, [&](std::size_t i) {
+                host.percents.clear();
+                host.stopAtProgressCall = i == stopped ? 5 : -1;
+                LSP_PINIT_MP(&h);
+            });
         LSP_PINIT_MP(nullptr);
         for (std::size_t i = 0; i < files.size(); ++i)
             EXPECT_EQ(statuses[i], i == stopped ? LSP_CANCELLED : LSP_OK) << i;
