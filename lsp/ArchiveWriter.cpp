@@ -195,8 +195,7 @@ std::int16_t ArchiveWriter::addWhole(int fd, std::uint64_t expected, int& level,
 
 // A large file (or one stored): read and written piece by piece.
 std::int16_t ArchiveWriter::addStreamed(int fd, std::uint64_t expected, int& level, std::uint64_t dataStart,
-                                        bool zip64Local, std::uint64_t& total, std::uint32_t& crc,
-                                        Progress& progress) {
+                                        bool zip64Local, std::uint64_t& total, std::uint32_t& crc, Progress& progress) {
     static std::vector<unsigned char> in(kReadChunk);
     StreamDeflater* z = level > 0 ? StreamDeflater::forLevel(level) : nullptr;
     if (level > 0 && !z) return LSP_E_MEMORY;

@@ -79,8 +79,7 @@ private:
     unsigned char* space(std::size_t size);  // nullptr after a write failure
     void commit(std::size_t size) { fill_ += size; }
     std::int16_t patch(std::uint64_t at, const void* data, std::size_t size);
-    std::int16_t deflateInto(StreamDeflater& d, const unsigned char* data, std::size_t size,
-                             StreamDeflater::Mode mode);
+    std::int16_t deflateInto(StreamDeflater& d, const unsigned char* data, std::size_t size, StreamDeflater::Mode mode);
     std::int16_t putData(const unsigned char* data, std::size_t size, std::uint64_t unpacked, Progress& progress);
     std::int16_t addWhole(int fd, std::uint64_t expected, int& level, std::uint64_t& total, std::uint32_t& crc,
                           Progress& progress);
