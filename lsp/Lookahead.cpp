@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <unordered_map>
 
@@ -90,6 +91,9 @@ public:
                          [] {
                              Lookahead& self = instance();
                              (void)self.worker_.release();
+                             // The parent's waiting thread is still counted in them.
+                             new (&self.work_) std::condition_variable();
+                             new (&self.ready_) std::condition_variable();
                              self.clear();
                              self.m_.unlock();
                          });
