@@ -86,8 +86,8 @@ run_one() {
         tar)
             t0=$(now); tar -C "$folder" -cf - . | gzip -6 >"$work/zip/out.tar.gz"; t1=$(now) ;;
         borg)
-            rm -rf "$work/borg"; borg init -q --encryption=none "$work/borg"
-            t0=$(now); (cd "$folder" && borg create -q "$work/borg::first" .); t1=$(now) ;;
+            rm -rf "$work/borg"; borg init --encryption=none "$work/borg" >/dev/null 2>&1
+            t0=$(now); (cd "$folder" && borg create "$work/borg::first" . >/dev/null 2>&1); t1=$(now) ;;
         restic)
             rm -rf "$work/restic"; restic -q init --repo "$work/restic" >/dev/null
             t0=$(now); (cd "$folder" && restic -q --repo "$work/restic" backup . >/dev/null); t1=$(now) ;;
