@@ -65,7 +65,10 @@ set_level() { printf '[Compression_Method]\nCompression_Engine=%s\n' "$1" >"$QUI
 tools=(fast standard maximum zip tar)
 command -v borg >/dev/null && tools+=(borg)
 command -v restic >/dev/null && tools+=(restic)
-declare -A times sizes
+declare -A times sizes data
+# Compressed bytes of the items alone: Quillet stores absolute paths, zip paths relative to
+# the folder, so the archives differ by the names as well.
+packed_data() { zipinfo -t "$1" | sed -n 's/.* uncompressed, \([0-9]*\) bytes compressed.*/\1/p'; }
 export BORG_PASSPHRASE= BORG_UNKNOWN_UNENCRYPTED_REPO_ACCESS_IS_OK=yes RESTIC_PASSWORD=bench
 
 # Runs one tool once; prints its wall time and leaves its output size in $size.
@@ -100,8 +103,9 @@ for ((i = 0; i < runs; i++)); do
         t=$(run_one "$tool")
         times[$tool]="${times[$tool]:-} $t"
         case "$tool" in
-            fast | standard | maximum) size=$(stat -c %s "$work/dest/BNCH0001.LSP") ;;
-            zip) size=$(stat -c %s "$work/zip/out.zip") ;;
+            fast | standard | maximum)
+                size=$(stat -c %s "$work/dest/BNCH0001.LSP"); data[$tool]=$(packed_data "$work/dest/BNCH0001.LSP") ;;
+            zip) size=$(stat -c %s "$work/zip/out.zip"); data[$tool]=$(packed_data "$work/zip/out.zip") ;;
             tar) size=$(stat -c %s "$work/zip/out.tar.gz") ;;
             borg) size=$(du -sb "$work/borg" | cut -f1) ;;
             restic) size=$(du -sb "$work/restic" | cut -f1) ;;
@@ -113,12 +117,14 @@ set_level 2
 
 # shellcheck disable=SC2086
 zb=$(best ${times[zip]}); zsize=${sizes[zip]}
-printf '%-9s %8s %8s %14s %10s %9s\n' tool best median bytes "time/zip" "size/zip"
+printf '%-9s %8s %8s %14s %10s %9s %14s %9s\n' tool best median bytes "time/zip" "size/zip" "item data" "data/zip"
 for tool in "${tools[@]}"; do
     # shellcheck disable=SC2086
     b=$(best ${times[$tool]}); m=$(median ${times[$tool]})
-    printf '%-9s %8.2f %8.2f %14s %10.2f %9.3f\n' "$tool" "$b" "$m" "${sizes[$tool]}" \
-        "$(echo "$b / $zb" | bc -l)" "$(echo "${sizes[$tool]} / $zsize" | bc -l)"
+    d=${data[$tool]:-}
+    printf '%-9s %8.2f %8.2f %14s %10.2f %9.3f %14s %9s\n' "$tool" "$b" "$m" "${sizes[$tool]}" \
+        "$(echo "$b / $zb" | bc -l)" "$(echo "${sizes[$tool]} / $zsize" | bc -l)" "${d:--}" \
+        "$([ -n "$d" ] && printf '%.3f' "$(echo "$d / ${data[zip]}" | bc -l)" || echo -)"
 done
 echo
 for tool in "${tools[@]}"; do
