@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 
@@ -20,7 +21,7 @@ namespace {
 
 // How far ahead: a bound on files and on bytes held, so memory stays small.
 constexpr std::size_t kAheadFiles = 256;
-constexpr std::size_t kAheadBytes = 48u << 20;
+constexpr std::size_t kAheadBytes = 16u << 20;
 // The packing thread (the host's, often its user-interface thread) helps only with
 // files this small, so that it never goes long without reporting progress.
 constexpr std::uint64_t kHelpMax = 512u << 10;
@@ -33,12 +34,18 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 enum class State { Pending, Working, Ready, Unusable, Gone };
 
+// What a prepared file holds, and the state of the file it was read from.
+struct Ready {
+    PreparedFile file;
+    struct stat st {};
+};
+
+// Small, since a run may announce a hundred thousand files.
 struct Item {
     std::string path;
     State state = State::Pending;
     bool tooLargeToHelp = false;
-    PreparedFile result;
-    struct stat st {};
+    std::unique_ptr<Ready> ready;
 };
 
 // Opens a file for preparing; -1 when it is not a regular file small enough to be
@@ -119,9 +126,9 @@ public:
         level_ = level;
         items_.reserve(files.size());
         for (auto& f : files) {
-            byPath_.emplace(f, items_.size());
             items_.emplace_back();
             items_.back().path = std::move(f);
+            byPath_.emplace(items_.back().path, items_.size() - 1);  // items_ is not resized again
         }
         if (!worker_) worker_ = std::make_unique<std::thread>([this] { run(); });
         lock.unlock();
@@ -156,10 +163,10 @@ public:
                     item.state = State::Gone;
                     return false;
                 case State::Ready: {
-                    const bool usable = sameFile(item.st, st);
-                    held_ -= item.result.data.capacity();
-                    if (usable) out = std::move(item.result);
-                    item.result = PreparedFile{};
+                    const bool usable = sameFile(item.ready->st, st);
+                    held_ -= item.ready->file.data.capacity();
+                    if (usable) out = std::move(item.ready->file);
+                    item.ready.reset();
                     item.state = State::Gone;
                     work_.notify_all();
                     return usable;
@@ -174,16 +181,16 @@ public:
 private:
     void clear() {
         ++generation_;
+        byPath_.clear();  // its keys are the items' paths
         items_.clear();
-        byPath_.clear();
         cursor_ = 0;
         held_ = 0;
         level_ = 0;
     }
 
     void drop(Item& item) {
-        if (item.state == State::Ready) held_ -= item.result.data.capacity();
-        item.result = PreparedFile{};
+        if (item.state == State::Ready) held_ -= item.ready->file.data.capacity();
+        item.ready.reset();
         item.state = State::Gone;
     }
 
@@ -217,10 +224,11 @@ private:
             return;
         }
         if (ok) {
-            item.result = std::move(result);
-            item.st = st;
+            item.ready = std::make_unique<Ready>();
+            item.ready->file = std::move(result);
+            item.ready->st = st;
             item.state = State::Ready;
-            held_ += item.result.data.capacity();
+            held_ += item.ready->file.data.capacity();
         } else {
             item.state = State::Unusable;
         }
@@ -254,7 +262,7 @@ private:
     std::unique_ptr<std::thread> worker_;
     bool quit_ = false;
     std::vector<Item> items_;
-    std::unordered_map<std::string, std::size_t> byPath_;
+    std::unordered_map<std::string_view, std::size_t> byPath_;
     std::size_t cursor_ = 0;  // first item the packer has not asked for
     std::size_t held_ = 0;    // bytes of prepared results not yet taken
     std::uint64_t generation_ = 0;
