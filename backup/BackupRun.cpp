@@ -92,7 +92,8 @@ BackupRun::BackupRun(BackupServices services, BackupArguments arguments, BackupR
 
 BackupRun::~BackupRun() {
     if (waitCursor_) s_.dialogs.setWaitCursor(false);
-    // The library must not call into a run that is gone.
+    // The library must not call into a run that is gone, nor keep its files in hand.
+    LSP_LOOKAHEAD(nullptr, 0, 0, 0);
     LSP_PINIT_MP(nullptr);
 }
 
@@ -154,6 +155,11 @@ void BackupRun::open() {
             view_.showFiles(files_);
             view_.setTotals(totalFiles_, totalBytes_);
             view_.setCaption("Back up " + std::string(trimRight(a_.project.NAME)) + "  (" + speed_.name + ")");
+            // The library compresses the next files on a second thread while it writes.
+            std::vector<const char*> names;
+            names.reserve(files_.size());
+            for (const BackupFileEntry& f : files_) names.push_back(f.FILENAME.c_str());
+            LSP_LOOKAHEAD(names.data(), static_cast<std::uint32_t>(names.size()), a_.compMode, a_.packFlag);
         }
     }
 

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <memory>
 
+#include "lsp/Deflate.h"
 #include "lsp/EntryData.h"
 #include "lsp/ZipNames.h"
 #include "platform/CrashPoint.h"
@@ -26,28 +26,6 @@ constexpr std::size_t kProgressSlice = 64 * 1024;
 // Files this large get zip64 sizes in their local header (room for growth while read).
 constexpr std::uint64_t kZip64LocalFrom = 0xF0000000ull;
 constexpr std::uint64_t kMax32 = 0xffffffffull;
-
-// One deflate stream per level, reused from file to file.
-z_stream* deflater(int level) {
-    struct Streams {
-        std::array<std::unique_ptr<z_stream>, 10> s;
-        ~Streams() {
-            for (auto& z : s)
-                if (z) deflateEnd(z.get());
-        }
-    };
-    static Streams streams;
-    auto& z = streams.s[static_cast<std::size_t>(level)];
-    if (!z) {
-        auto fresh = std::make_unique<z_stream>();
-        std::memset(fresh.get(), 0, sizeof(z_stream));
-        if (deflateInit2(fresh.get(), level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return nullptr;
-        z = std::move(fresh);
-    } else {
-        deflateReset(z.get());
-    }
-    return z.get();
-}
 
 std::string localHeader(const ZipEntry& e, const std::string& localExtra) {
     std::string h;
@@ -196,28 +174,107 @@ std::int16_t ArchiveWriter::rollback(std::uint64_t mark, std::size_t entryCount)
     return LSP_OK;
 }
 
-std::int16_t ArchiveWriter::deflateInto(void* stream, const unsigned char* data, std::size_t size, int mode) {
-    auto z = static_cast<z_stream*>(stream);
-    z->next_in = const_cast<unsigned char*>(data);
-    z->avail_in = static_cast<uInt>(size);
+// A small file: read whole, compressed in one call, stored when it does not shrink.
+std::int16_t ArchiveWriter::addWhole(int fd, std::uint64_t expected, int& level, std::uint64_t& total,
+                                     std::uint32_t& crc, Progress& progress) {
+    thread_local std::vector<unsigned char> in, out;
+    in.resize(static_cast<std::size_t>(expected));
+    while (total < expected) {
+        const ssize_t got = ::read(fd, in.data() + total, static_cast<std::size_t>(expected - total));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return LSP_E_OPEN_SOURCE;
+        if (got == 0) break;  // the file shrank while being read: pack what is there
+        total += static_cast<std::uint64_t>(got);
+    }
+    const std::size_t n = static_cast<std::size_t>(total);
+    crc = crcOf(0, in.data(), n);
+    const std::size_t packed = deflateWhole(level, in.data(), n, out);
+    if (packed == 0) level = 0;
+    return packed ? putData(out.data(), packed, total, progress) : putData(in.data(), n, total, progress);
+}
+
+// A large file (or one stored): read and written piece by piece.
+std::int16_t ArchiveWriter::addStreamed(int fd, std::uint64_t expected, int& level, std::uint64_t dataStart,
+                                        bool zip64Local, std::uint64_t& total, std::uint32_t& crc, Progress& progress) {
+    static std::vector<unsigned char> in(kReadChunk);
+    StreamDeflater* z = level > 0 ? StreamDeflater::forLevel(level) : nullptr;
+    if (level > 0 && !z) return LSP_E_MEMORY;
+    bool first = true, finished = false;
+    while (total < expected) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, expected - total));
+        const ssize_t got = ::read(fd, in.data(), want);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return LSP_E_OPEN_SOURCE;
+        if (got == 0) break;  // the file shrank while being read: pack what is there
+        const std::size_t n = static_cast<std::size_t>(got);
+        const bool last = total + n >= expected;
+        crc = crcOf(crc, in.data(), n);
+        const std::uint64_t before = total;
+        total += n;
+        if (level > 0) {
+            // Whether the data shrinks is decided on the first chunk alone, flushed so
+            // that its packed size is exact.
+            for (std::size_t at = 0; at < n;) {
+                const std::size_t slice = std::min(kProgressSlice, n - at);
+                const bool chunkEnd = at + slice == n;
+                const auto mode = last && chunkEnd    ? StreamDeflater::Finish
+                                  : first && chunkEnd ? StreamDeflater::Flush
+                                                      : StreamDeflater::Continue;
+                if (const auto s = deflateInto(*z, in.data() + at, slice, mode); s != LSP_OK) return s;
+                finished = mode == StreamDeflater::Finish;
+                at += slice;
+                if (const auto s = progress.at(before + at); s != LSP_OK) return s;
+            }
+            const std::uint64_t packed = offset() - dataStart;
+            if (first && (last ? packed >= n : packed >= n - n / 64)) {
+                if (const auto s = rollback(dataStart, entries_.size()); s != LSP_OK) return s;
+                level = 0;
+                if (const auto s = put(in.data(), n); s != LSP_OK) return s;
+            }
+        } else {
+            for (std::size_t at = 0; at < n; at += kProgressSlice) {
+                const std::size_t slice = std::min(kProgressSlice, n - at);
+                if (const auto s = put(in.data() + at, slice); s != LSP_OK) return s;
+                if (const auto s = progress.at(before + at + slice); s != LSP_OK) return s;
+            }
+        }
+        first = false;
+        if (!zip64Local && offset() - dataStart >= kMax32) return LSP_E_SIZE_MISMATCH;
+        if (const auto s = progress.at(total); s != LSP_OK) return s;
+    }
+    if (level > 0 && !finished) {
+        if (const auto s = deflateInto(*z, nullptr, 0, StreamDeflater::Finish); s != LSP_OK) return s;
+    }
+    return LSP_OK;
+}
+
+std::int16_t ArchiveWriter::deflateInto(StreamDeflater& d, const unsigned char* data, std::size_t size,
+                                        StreamDeflater::Mode mode) {
+    d.input(data, size);
     for (;;) {
         unsigned char* out = space(64 * 1024);
         if (!out) return error_;
-        const std::size_t room = buffer_.size() - fill_;
-        z->next_out = out;
-        z->avail_out = static_cast<uInt>(room);
-        const int ret = deflate(z, mode);
-        commit(room - z->avail_out);
-        if (ret == Z_STREAM_ERROR) return LSP_E_INTERNAL;
-        if (mode == Z_FINISH) {
-            if (ret == Z_STREAM_END) return LSP_OK;
-        } else if (z->avail_in == 0 && z->avail_out != 0) {
-            return LSP_OK;
-        }
+        std::size_t produced = 0;
+        const int done = d.step(out, buffer_.size() - fill_, mode, produced);
+        commit(produced);
+        if (done < 0) return LSP_E_INTERNAL;
+        if (done) return LSP_OK;
     }
 }
 
-std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& request, Progress& progress) {
+std::int16_t ArchiveWriter::putData(const unsigned char* data, std::size_t size, std::uint64_t unpacked,
+                                    Progress& progress) {
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t slice = std::min(kProgressSlice, size - at);
+        if (const auto s = put(data + at, slice); s != LSP_OK) return s;
+        at += slice;
+        if (const auto s = progress.at(unpacked * at / size); s != LSP_OK) return s;
+    }
+    return LSP_OK;
+}
+
+std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& request, Progress& progress,
+                                    const PreparedFile* prepared) {
     const bool isLink = source.fd < 0;
     const std::uint64_t expected = isLink ? source.linkTarget.size() : static_cast<std::uint64_t>(source.st.st_size);
     const bool zip64Local = expected >= kZip64LocalFrom;
@@ -251,63 +308,27 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& re
     const std::uint64_t dataStart = offset();
 
     int level = isLink || expected == 0 ? 0 : request.level;
-    static std::vector<unsigned char> in(kReadChunk);
     std::uint64_t total = 0;
     std::uint32_t crc = 0;
-    z_stream* z = level > 0 ? deflater(level) : nullptr;
-    if (level > 0 && !z) return LSP_E_MEMORY;
     if (const auto s = progress.at(0); s != LSP_OK) return s;
 
     if (isLink) {
         total = expected;
-        crc = static_cast<std::uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(source.linkTarget.data()), static_cast<uInt>(total)));
+        crc = crcOf(0, reinterpret_cast<const unsigned char*>(source.linkTarget.data()), total);
         if (const auto s = put(source.linkTarget.data(), source.linkTarget.size()); s != LSP_OK) return s;
+    } else if (prepared) {
+        // Read and compressed ahead, from the file as it is now.
+        total = prepared->size;
+        crc = prepared->crc;
+        if (!prepared->deflated) level = 0;
+        if (const auto s = putData(prepared->data.data(), prepared->data.size(), total, progress); s != LSP_OK)
+            return s;
+    } else if (level > 0 && expected <= kWholeMax) {
+        if (const auto s = addWhole(source.fd, expected, level, total, crc, progress); s != LSP_OK) return s;
     } else {
-        bool first = true, finished = false;
-        while (total < expected) {
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, expected - total));
-            const ssize_t got = ::read(source.fd, in.data(), want);
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0) return LSP_E_OPEN_SOURCE;
-            if (got == 0) break;  // the file shrank while being read: pack what is there
-            const std::size_t n = static_cast<std::size_t>(got);
-            const bool last = total + n >= expected;
-            crc = static_cast<std::uint32_t>(crc32(crc, in.data(), static_cast<uInt>(n)));
-            const std::uint64_t before = total;
-            total += n;
-            if (level > 0) {
-                // Whether the data shrinks is decided early: on the first chunk alone for a
-                // large file (flushed so that its packed size is exact), on all of a small one.
-                for (std::size_t at = 0; at < n;) {
-                    const std::size_t slice = std::min(kProgressSlice, n - at);
-                    const bool chunkEnd = at + slice == n;
-                    const int mode = last && chunkEnd ? Z_FINISH : first && chunkEnd ? Z_SYNC_FLUSH : Z_NO_FLUSH;
-                    if (const auto s = deflateInto(z, in.data() + at, slice, mode); s != LSP_OK) return s;
-                    finished = mode == Z_FINISH;
-                    at += slice;
-                    if (const auto s = progress.at(before + at); s != LSP_OK) return s;
-                }
-                const std::uint64_t packed = offset() - dataStart;
-                if (first && (last ? packed >= n : packed >= n - n / 64)) {
-                    if (const auto s = rollback(dataStart, entries_.size()); s != LSP_OK) return s;
-                    level = 0;
-                    if (const auto s = put(in.data(), n); s != LSP_OK) return s;
-                }
-            } else {
-                for (std::size_t at = 0; at < n; at += kProgressSlice) {
-                    const std::size_t slice = std::min(kProgressSlice, n - at);
-                    if (const auto s = put(in.data() + at, slice); s != LSP_OK) return s;
-                    if (const auto s = progress.at(before + at + slice); s != LSP_OK) return s;
-                }
-            }
-            first = false;
-            if (!zip64Local && offset() - dataStart >= kMax32) return LSP_E_SIZE_MISMATCH;
-            if (const auto s = progress.at(total); s != LSP_OK) return s;
-        }
-        if (level > 0 && !finished) {
-            if (const auto s = deflateInto(z, nullptr, 0, Z_FINISH); s != LSP_OK) return s;
-        }
+        if (const auto s = addStreamed(source.fd, expected, level, dataStart, zip64Local, total, crc, progress);
+            s != LSP_OK)
+            return s;
     }
     if (error_ != LSP_OK) return error_;
 

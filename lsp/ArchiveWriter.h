@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "lsp/Deflate.h"
+#include "lsp/Lookahead.h"
 #include "lsp/Shared.h"
 #include "lsp/ZipFormat.h"
 
@@ -54,8 +56,11 @@ public:
     void markDeleted(std::size_t index, bool deleted);
     bool hasGaps() const;  // replaced entries left dead data behind
 
-    // Packs a file as a new entry. On failure (or -30) the caller rolls back.
-    std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress);
+    // Packs a file as a new entry, from its data read and compressed ahead when prepared
+    // is given (it must come from the file as source describes it). On failure (or -30)
+    // the caller rolls back.
+    std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress,
+                         const PreparedFile* prepared = nullptr);
     // Copies an entry of another archive without unpacking it.
     std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
                            std::uint64_t& done);
@@ -74,7 +79,12 @@ private:
     unsigned char* space(std::size_t size);  // nullptr after a write failure
     void commit(std::size_t size) { fill_ += size; }
     std::int16_t patch(std::uint64_t at, const void* data, std::size_t size);
-    std::int16_t deflateInto(void* stream, const unsigned char* data, std::size_t size, int flush);
+    std::int16_t deflateInto(StreamDeflater& d, const unsigned char* data, std::size_t size, StreamDeflater::Mode mode);
+    std::int16_t putData(const unsigned char* data, std::size_t size, std::uint64_t unpacked, Progress& progress);
+    std::int16_t addWhole(int fd, std::uint64_t expected, int& level, std::uint64_t& total, std::uint32_t& crc,
+                          Progress& progress);
+    std::int16_t addStreamed(int fd, std::uint64_t expected, int& level, std::uint64_t dataStart, bool zip64Local,
+                             std::uint64_t& total, std::uint32_t& crc, Progress& progress);
     void index(std::size_t position);
 
     int fd_ = -1;

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "lsp/ArchiveWriter.h"
+#include "lsp/Lookahead.h"
 #include "lsp/Shared.h"
 #include "lsp/ZipDirectory.h"
 #include "lsp/lsp.h"
@@ -115,6 +116,8 @@ std::int16_t completeOpenBatch() {
 }
 
 std::int16_t completeHook(const std::string* archive) {
+    // LSP_RESETDLL ends the look-ahead too.
+    if (!archive) lookaheadStop();
     if (!g_batch || (archive && *archive != g_batch->archive)) return LSP_OK;
     return completeOpenBatch();
 }
@@ -322,13 +325,18 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
         if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), false);
         return failed(s);
     };
+    // Read and compressed ahead, if the host announced the file and it is as it was then.
+    PreparedFile ahead;
+    bool prepared = source.fd >= 0 && request.level > 0 && lookaheadTake(filePath, request.level, source.st, ahead);
     // A file that changed while it was read is packed once more from the start, over the
     // same place in the archive; a second change leaves it out.
     for (int attempt = 0;; ++attempt) {
         Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
-        if (const auto s = w.addFile(source, request, progress); s != LSP_OK) return abandon(s);
+        if (const auto s = w.addFile(source, request, progress, prepared ? &ahead : nullptr); s != LSP_OK)
+            return abandon(s);
         if (source.fd < 0 || !changedWhileRead(source)) break;
         if (attempt == 1) return abandon(LSP_E_CHANGED);
+        prepared = false;
         w.rollback(mark, count);
         if (!reopen(source, filePath)) return abandon(LSP_E_OPEN_SOURCE);
     }
@@ -383,6 +391,21 @@ int16_t LSP_PACK(const char* file, const char* archive, const char* tempFolder, 
             return replacing && isWriteFailure(s) ? static_cast<std::int16_t>(LSP_E_UPDATE_RESTORED) : s;
     }
     return status;
+}
+
+void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, uint32_t flags) {
+    EntryGuard guard;
+    if (guard.reentered()) return;
+    Level level{};
+    if (!files || count == 0 || !levelFor(method, flags, level)) {
+        lookaheadStop();
+        return;
+    }
+    std::vector<std::string> paths;
+    paths.reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+        if (files[i] && *files[i]) paths.push_back(absolutePath(files[i]));
+    lookaheadStart(std::move(paths), level.level);
 }
 
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,

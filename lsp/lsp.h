@@ -186,6 +186,12 @@ int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* a
  * LSP_E_NOT_FOUND when none of them is. Otherwise as LSP_DELETEITEM. */
 int16_t LSP_DELETEITEMS(const char* const* itemNames, const char* const* itemPaths, uint32_t count, const char* archive,
                         const char* tempFolder, uint32_t flags);
+/* The files the host will pack next, in that order, with the method and flags it will
+ * give LSP_PACK. The library reads and compresses them ahead on a second thread while it
+ * writes; an LSP_PACK of one of them uses that work when the file is still as it was
+ * read, and packs it afresh otherwise, so every result is the same without the call. A
+ * new call replaces the list; count 0, or LSP_RESETDLL, ends it. */
+void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, uint32_t flags);
 /* With on = 1, stored paths are relative to base (files outside it keep absolute paths). */
 void LSP_RELATIVEPATH(const char* base, int on);
 
