@@ -96,6 +96,7 @@ private:
     void onCopy();
     void onExecute(std::int32_t sysId = 0);
     void onEditComments();
+    void onHistory();
     void onRename();
     void insertProject();
     void changeProject(FormRequest request);
@@ -129,6 +130,7 @@ private:
     QLabel* backupsFolder_;
     QPlainTextEdit* comment_;
     QPushButton* editComments_;
+    QPushButton* history_;
     QLabel* totalBackups_;
     QLabel* totalBytes_;
     QLabel* maxBackupsLabel_;
