@@ -21,8 +21,10 @@
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/ConsoleDialogs.h"
+#include "framework/Dialogs.h"
 #include "framework/Services.h"
 #include "framework/Settings.h"
+#include "framework/records/RunHistory.h"
 #include "framework/ui/QtDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -103,6 +105,11 @@ int main(int argc, char** argv) {
         BackupProgressWindow window;
         status = RunUnattended(services, commandLine.projectName, window, notice);
     } else {
+        // Somebody is at the console: a history that cannot be written is told there, once.
+        RunHistory::setProblemReporter([&windowDialogs](const std::string& message) {
+            windowDialogs.message(message + "||The runs themselves are not affected.", "Quillet", Icon::Exclamation,
+                                  buttons::Ok, 1);
+        });
         status =
             RunConsole(services, commandLine.minimize, [&services](Main& console) { AttachTray(console, services); });
     }

@@ -71,8 +71,9 @@ TEST(HistoryWindow, ListsTheProjectsRunsWithTheFailedFilesOfTheSelectedOne) {
     EXPECT_EQ(list->model()->rowCount(), 3);
 
     for (QWidget* w : window.findChildren<QWidget*>()) {
-        if (!w->objectName().isEmpty() && (qobject_cast<QPushButton*>(w) || w == list || w == details))
+        if (!w->objectName().isEmpty() && (qobject_cast<QPushButton*>(w) || w == list || w == details)) {
             EXPECT_FALSE(w->accessibleName().isEmpty()) << w->objectName().toStdString();
+        }
     }
     EXPECT_EQ(window.findChild<QPushButton*>("helpButton")->accessibleName(), "Help");
 }
