@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/RunStatus.h"
 #include "framework/Picture.h"
@@ -26,6 +27,15 @@ QString qs(const std::string& text) {
 
 QString moment(DateTime t) {
     return qs(formatDate(t.date) + " " + formatTime(t.time));
+}
+
+// "0:42", "12:05", "1:02:03": how long the run took, to the second.
+QString duration(DateTime from, DateTime to) {
+    const std::int64_t seconds =
+        std::max<std::int64_t>(0, ((std::int64_t{to.date} - from.date) * 8'640'000 + (to.time - from.time)) / 100);
+    const std::int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+    const QString ms = QStringLiteral("%1:%2").arg(m, h ? 2 : 1, 10, QChar('0')).arg(s, 2, 10, QChar('0'));
+    return h ? QStringLiteral("%1:%2").arg(h).arg(ms) : ms;
 }
 
 template <class W>
@@ -62,8 +72,8 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     switch (index.column()) {
         case Started:
             return moment(r.started);
-        case Ended:
-            return moment(r.ended);
+        case Duration:
+            return duration(r.started, r.ended);
         case Kind:
             return r.kind == runkind::Backup ? QStringLiteral("Backup")
                    : r.kind == runkind::Test ? QStringLiteral("Test")
@@ -85,7 +95,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const char* const titles[] = {"Started", "Ended", "Run", "Result", "Files", "Bytes", "Failed", "Status"};
+    static const char* const titles[] = {"Started", "Took", "Run", "Result", "Files", "Bytes", "Failed", "Status"};
     return section >= 0 && section < ColumnCount ? QString(titles[section]) : QVariant();
 }
 

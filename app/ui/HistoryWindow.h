@@ -20,7 +20,7 @@ struct Services;
 class HistoryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { Started, Ended, Kind, Outcome, Files, Bytes, Failed, FinalStatus, ColumnCount };
+    enum Column { Started, Duration, Kind, Outcome, Files, Bytes, Failed, FinalStatus, ColumnCount };
 
     using QAbstractTableModel::QAbstractTableModel;
     void setRuns(std::vector<HistoryRun> runs);

@@ -38,7 +38,9 @@ TEST(HistoryWindow, ListsTheProjectsRunsWithTheFailedFilesOfTheSelectedOne) {
     bad.succeeded = false;
     bad.result = "Completed - 1 Error(s)";
     bad.failed = {{"/home/u/a.txt", "CRC error"}};
-    bad.failedCount = 3;  // more failed than were kept
+    bad.failedCount = 3;                // more failed than were kept
+    good.started = {80000, 8'639'900};  // one second to midnight
+    good.ended = {80001, 6'200};        // 63 seconds later, past midnight
     HistoryRun other = good;
     other.sysId = b.project.SYSID + 1;
     for (const HistoryRun& r : {good, other, bad}) ASSERT_TRUE(history.record(r));
@@ -57,8 +59,9 @@ TEST(HistoryWindow, ListsTheProjectsRunsWithTheFailedFilesOfTheSelectedOne) {
     };
     for (const Cell& c : {Cell{0, HistoryModel::Kind, "Test"}, Cell{0, HistoryModel::Outcome, "FAILED"},
                           Cell{0, HistoryModel::Failed, "3"}, Cell{1, HistoryModel::Kind, "Backup"},
-                          Cell{1, HistoryModel::Outcome, "Good"}, Cell{1, HistoryModel::Files, "1,234"},
-                          Cell{1, HistoryModel::Bytes, "5,678,901"}, Cell{1, HistoryModel::FinalStatus, "Completed"}})
+                          Cell{1, HistoryModel::Duration, "1:03"}, Cell{1, HistoryModel::Outcome, "Good"},
+                          Cell{1, HistoryModel::Files, "1,234"}, Cell{1, HistoryModel::Bytes, "5,678,901"},
+                          Cell{1, HistoryModel::FinalStatus, "Completed"}})
         EXPECT_EQ(cell(c.row, c.column), c.text) << c.row << "," << c.column;
     EXPECT_EQ(details->toPlainText(), "/home/u/a.txt: CRC error\nand 2 more\n");
     list->setCurrentIndex(list->model()->index(1, 0));

@@ -1,4 +1,5 @@
 // The History window of a project with a few good runs, a failed backup and a failed test.
+#include <QTableView>
 #include <memory>
 
 #include "Screenshots.h"
@@ -56,6 +57,9 @@ QUILLET_SHOT("history-window") {
     paths.dataFolder = folder;
     static Services services{s.fs, s.dialogs, s.settings, s.clock, s.catalog, s.sounds, s.archive, paths};
     auto window = std::make_unique<HistoryWindow>(services, 1, "Accounts");
+    // The failed backup selected, with its failed files below.
+    auto* list = window->findChild<QTableView*>("historyList");
+    list->setCurrentIndex(list->model()->index(1, 0));
     return window;
 }
 
