@@ -378,11 +378,12 @@ ExecuteOutcome ConsoleState::executeBackup(BackupRunDriver& driver, std::int32_t
     command_.commandLineRun = !commandLineProject_.empty();
     // How the run ended is kept for the notification-area icon and its tip.
     RecordingBackupDriver recording(driver);
+    const DateTime started = s_.clock.now();
     const ExecuteOutcome outcome = ExecuteBackup(services, command_, target, recording);
     if (target && outcome != ExecuteOutcome::NotRun) {
         RunStatusStore store(runStatusFolder(s_.paths.dataFolder));
         (void)recordBackupRun(store, recording, target->SYSID, trimmed(target->NAME),
-                              outcome == ExecuteOutcome::Succeeded, s_.clock.now());
+                              outcome == ExecuteOutcome::Succeeded, s_.clock.now(), {}, started);
     }
     // The list on view is the selected project's, whichever project was backed up.
     refreshBackupList();
@@ -535,6 +536,10 @@ void ConsoleState::ViewArchiveItem(int row, const FileViewer& viewer) {
 void ConsoleState::removeTempFiles() {
     for (const std::string& f : tempFiles_) (void)s_.fs.removeFile(f);
     tempFiles_.clear();
+}
+
+bool ConsoleState::saveSessionState() {
+    return command_.lastBacked.save(s_.settings);
 }
 
 bool ConsoleState::closeRequested(bool platformShutdown) {

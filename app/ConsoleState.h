@@ -197,6 +197,9 @@ public:
     // runs for a command-line project or the platform shuts down, asks when ConfirmExit
     // is on. False: the user chose to stay.
     bool closeRequested(bool platformShutdown = false);
+    // The session manager saves the session: [LastBacked] is written now, so the recent
+    // projects survive however the session then ends. False when it could not be written.
+    bool saveSessionState();
 
     LastBackedList& lastBacked() { return command_.lastBacked; }
     ChangeWatchList& changeWatch() { return command_.changeWatch; }

@@ -3,57 +3,20 @@
 #include <algorithm>
 
 #include "framework/Picture.h"
-#include "framework/Settings.h"
-#include "platform/AtomicWrite.h"
-#include "platform/IniFile.h"
 #include "platform/Utf8Text.h"
 
 namespace quillet {
 
 namespace {
 
-constexpr const char* Section = "Status";
-constexpr std::size_t MaxValueBytes = 1000;
+constexpr std::size_t MaxLineBytes = 1000;
 
-// One INI line can hold neither a line break nor more than the value limit.
+// A line of the tip or the notice holds no line break and no endless path.
 std::string oneLine(const std::string& text) {
-    std::string line(utf8CutBytes(text, MaxValueBytes));
+    std::string line(utf8CutBytes(text, MaxLineBytes));
     std::replace_if(
         line.begin(), line.end(), [](char c) { return c == '\n' || c == '\r'; }, '?');
     return line;
-}
-
-std::vector<std::string> splitKinds(const std::string& text) {
-    std::vector<std::string> kinds;
-    std::size_t from = 0;
-    while (from < text.size()) {
-        std::size_t to = text.find(';', from);
-        if (to == std::string::npos) to = text.size();
-        if (to > from) kinds.push_back(text.substr(from, to - from));
-        from = to + 1;
-    }
-    return kinds;
-}
-
-std::string statusText(const ProjectRunStatus& s) {
-    std::string text = std::string("[") + Section + "]\n";
-    auto line = [&](const std::string& key, const std::string& value) { text += key + "=" + oneLine(value) + "\n"; };
-    line("SysId", std::to_string(s.sysId));
-    line("Project", s.project);
-    line("LastRunDate", std::to_string(s.lastRun.date));
-    line("LastRunTime", std::to_string(s.lastRun.time));
-    line("LastFailed", s.lastFailed ? "1" : "0");
-    line("Failure", s.failure);
-    line("FailedFiles", std::to_string(s.failedFiles));
-    for (std::size_t i = 0; i < s.failedList.size(); ++i) line("Failed" + std::to_string(i + 1), s.failedList[i]);
-    line("LastGoodDate", std::to_string(s.lastGood.date));
-    line("LastGoodTime", std::to_string(s.lastGood.time));
-    line("LastGoodFiles", std::to_string(s.lastGoodFiles));
-    line("LastGoodBytes", std::to_string(s.lastGoodBytes));
-    std::string kinds;
-    for (const std::string& kind : s.notified) kinds += (kinds.empty() ? "" : ";") + kind;
-    line("Notified", kinds);
-    return text;
 }
 
 std::string when(DateTime t) {
@@ -68,77 +31,87 @@ std::int64_t hundredthsBetween(DateTime a, DateTime b) {
 }  // namespace
 
 std::string runStatusFolder(const std::string& dataFolder) {
-    return dataFolder + "RunStatus/";
+    return dataFolder;
 }
 
 std::string failureKindOf(const RunRecord& run) {
     return run.failedFiles.empty() ? failurekind::RunFailed : failurekind::FailedFiles;
 }
 
-std::string RunStatusStore::pathOf(std::int32_t sysId) const {
-    return folder_ + std::to_string(sysId) + ".ini";
-}
-
 std::optional<ProjectRunStatus> RunStatusStore::read(std::int32_t sysId) const {
-    const IniFile ini(pathOf(sysId));
-    auto get = [&](const std::string& key) { return ini.read(Section, key, ""); };
-    auto number = [&](const std::string& key) { return wholeNumber(get(key)); };
-    if (number("SysId") != sysId) return std::nullopt;
+    RunHistory history(folder_);
+    auto lastRun = history.last(sysId, {}, false);
+    auto lastBackup = history.last(sysId, runkind::Backup, false);
+    auto lastGood = history.last(sysId, runkind::Backup, true);
+    auto notified = history.notified(sysId);
+    for (const std::string* problem : {lastRun ? nullptr : &lastRun.error(), notified ? nullptr : &notified.error()})
+        if (problem) {
+            RunHistory::reportProblem(*problem);
+            return std::nullopt;
+        }
+    if (!*lastRun) return std::nullopt;
     ProjectRunStatus s;
     s.sysId = sysId;
-    s.project = get("Project");
-    s.lastRun = {static_cast<std::int32_t>(number("LastRunDate")), static_cast<std::int32_t>(number("LastRunTime"))};
-    s.lastFailed = number("LastFailed") != 0;
-    s.failure = get("Failure");
-    s.failedFiles = number("FailedFiles");
-    for (std::size_t i = 1; i <= ProjectRunStatus::MaxListed; ++i) {
-        std::string entry = get("Failed" + std::to_string(i));
-        if (entry.empty()) break;
-        s.failedList.push_back(std::move(entry));
+    s.project = (*lastRun)->project;
+    s.lastRun = (*lastRun)->ended;
+    // A failing backup stays failed whatever test or restore ran after it.
+    const HistoryRun* failed = nullptr;
+    if (lastBackup && *lastBackup && !(*lastBackup)->succeeded) failed = &**lastBackup;
+    if (!failed && !(*lastRun)->succeeded) failed = &**lastRun;
+    if (failed) {
+        s.lastFailed = true;
+        s.lastRun = failed->ended;
+        s.failedKind = failed->kind;
+        s.failure = failed->result;
+        s.failedFiles = failed->failedCount;
+        for (const auto& [path, reason] : failed->failed) {
+            if (s.failedList.size() == ProjectRunStatus::MaxListed) break;
+            s.failedList.push_back(oneLine(path + ": " + reason));
+        }
     }
-    s.lastGood = {static_cast<std::int32_t>(number("LastGoodDate")), static_cast<std::int32_t>(number("LastGoodTime"))};
-    s.lastGoodFiles = number("LastGoodFiles");
-    s.lastGoodBytes = number("LastGoodBytes");
-    s.notified = splitKinds(get("Notified"));
+    if (lastGood && *lastGood) {
+        s.lastGood = (*lastGood)->ended;
+        s.lastGoodFiles = (*lastGood)->files;
+        s.lastGoodBytes = (*lastGood)->bytes;
+    }
+    s.notified = std::move(*notified);
     return s;
 }
 
-Result<RunStatusStore::Recorded> RunStatusStore::record(const RunRecord& run, DateTime at) {
+Result<RunStatusStore::Recorded> RunStatusStore::record(const RunRecord& run, DateTime at, bool notifying,
+                                                        DateTime started) {
+    HistoryRun h;
+    h.sysId = run.sysId;
+    h.project = std::string(trimRight(run.project));
+    h.kind = runkind::Backup;
+    h.started = started.date != 0 ? started : at;
+    h.ended = at;
+    h.succeeded = run.succeeded;
+    h.result = run.finalStatus;
+    h.files = run.files;
+    h.bytes = run.bytes;
+    h.failedCount = static_cast<std::int64_t>(run.failedFiles.size());
+    h.failed = run.failedFiles;
+    RunHistory history(folder_);
+    const bool noticeable = notifying && !run.succeeded;
+    auto written = history.record(h, noticeable ? failureKindOf(run) : std::string());
+    if (!written) return Result<Recorded>::failure(written.error());
+    auto status = read(run.sysId);
+    if (!status) return Result<Recorded>::failure("The run history " + history.path() + " could not be read.");
     Recorded out;
-    ProjectRunStatus& s = out.status;
-    if (auto previous = read(run.sysId)) s = std::move(*previous);
-    s.sysId = run.sysId;
-    s.project = run.project;
-    s.lastRun = at;
-    s.lastFailed = !run.succeeded;
-    s.failure = run.succeeded ? std::string() : run.finalStatus;
-    s.failedFiles = static_cast<std::int64_t>(run.failedFiles.size());
-    s.failedList.clear();
-    for (const auto& [path, reason] : run.failedFiles) {
-        if (s.failedList.size() == ProjectRunStatus::MaxListed) break;
-        s.failedList.push_back(path + ": " + reason);
-    }
-    if (run.succeeded) {
-        s.lastGood = at;
-        s.lastGoodFiles = run.files;
-        s.lastGoodBytes = run.bytes;
-        s.notified.clear();
-    } else {
-        const std::string kind = failureKindOf(run);
-        if (std::find(s.notified.begin(), s.notified.end(), kind) == s.notified.end()) {
-            s.notified.push_back(kind);
-            out.notify = true;
-        }
-    }
-    if (Status written = writeFileAtomically(pathOf(run.sysId), statusText(s)); !written)
-        return Result<Recorded>::failure(written.error());
+    out.status = std::move(*status);
+    out.notify = written->notify;
     return out;
 }
 
 bool recordBackupRun(RunStatusStore& store, const RecordingBackupDriver& driver, std::int32_t sysId,
-                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice) {
-    auto recorded = store.record(driver.record(sysId, project, succeeded), at);
-    if (!recorded) return false;
+                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice,
+                     DateTime started) {
+    auto recorded = store.record(driver.record(sysId, project, succeeded), at, static_cast<bool>(notice), started);
+    if (!recorded) {
+        RunHistory::reportProblem(recorded.error());
+        return false;
+    }
     if (recorded->notify && notice) notice(recorded->status);
     return true;
 }
@@ -172,6 +145,8 @@ TrayStatus trayStatus(const std::vector<std::pair<std::string, std::optional<Pro
         const std::string lastGood = everGood ? "last good backup " + when(status->lastGood) : "no good backup yet";
         if (status && status->lastFailed) {
             out.health = BackupHealth::Failed;
+            if (status->failedKind == runkind::Test) line += "TEST ";
+            if (status->failedKind == runkind::Restore) line += "RESTORE ";
             line += "FAILED " + when(status->lastRun);
             if (status->failedFiles > 0)
                 line += " (" + std::to_string(status->failedFiles) +

@@ -9,17 +9,20 @@
 
 #include "backup/BatchBackup.h"
 #include "framework/Clock.h"
+#include "framework/records/RunHistory.h"
 #include "platform/Result.h"
 
 namespace quillet {
 
-// How a project's last run ended, kept beside the record files so the tray (and any later
-// start of the program) can tell a failed or overdue backup that nobody was there to see.
+// How a project's runs have gone, read from the run history beside the record files, so the
+// tray (and any later start of the program) can tell a failed or overdue backup that nobody
+// was there to see.
 struct ProjectRunStatus {
     std::int32_t sysId = 0;
     std::string project;
-    DateTime lastRun;                     // when the last run ended
-    bool lastFailed = false;              // the last run did not succeed
+    DateTime lastRun;                     // when the last run ended (the failed one, when one failed)
+    bool lastFailed = false;              // the last backup, or the last run of any kind, did not succeed
+    std::string failedKind;               // runkind:: of that failed run
     std::string failure;                  // its final status ("Completed - 2 Errors", "Cancelled", ...)
     std::int64_t failedFiles = 0;         // files and folders that failed in the last run
     std::vector<std::string> failedList;  // "path: reason", at most MaxListed of them
@@ -50,12 +53,11 @@ inline constexpr const char* RunFailed = "run failed";
 }  // namespace failurekind
 std::string failureKindOf(const RunRecord& run);
 
-// One small file per project in folder ("<SYSID>.ini"), each written whole through a
-// temporary file, so a reader sees the old or the new status and two projects never
-// overwrite each other's.
+// The last result of each project, as a view over the run history in folder: recording a run
+// writes its history row (and the notice state) in one transaction.
 class RunStatusStore {
 public:
-    // folder ends with '/': the data folder's "RunStatus/".
+    // folder ends with '/': the folder of the history file, runStatusFolder(dataFolder).
     explicit RunStatusStore(std::string folder) : folder_(std::move(folder)) {}
     const std::string& folder() const { return folder_; }
 
@@ -67,12 +69,12 @@ public:
         // sends one desktop notification (the kind is already marked as sent).
         bool notify = false;
     };
-    // Records the end of a run at `at`. A success clears the failed state and the sent
-    // notifications.
-    Result<Recorded> record(const RunRecord& run, DateTime at);
+    // Records the end of a backup run at `at` that began at started (date 0: at). A success
+    // clears the sent notifications. A failure marks its kind as notified only when
+    // notifying (a run somebody watched leaves the notice to a later unattended one).
+    Result<Recorded> record(const RunRecord& run, DateTime at, bool notifying = true, DateTime started = {});
 
 private:
-    std::string pathOf(std::int32_t sysId) const;
     std::string folder_;
 };
 
@@ -83,10 +85,12 @@ using FailureNotice = std::function<void(const ProjectRunStatus&)>;
 class RecordingBackupDriver;
 
 // Records how a backup command ended, driven through driver, and tells notice (when set)
-// of a failure not notified since the last success. False when the status file could not
-// be written: the run's own result stands, only its record is missing.
+// of a failure not notified since the last success. False when the history could not be
+// written (reported once by RunHistory::reportProblem): the run's own result stands, only
+// its record is missing. started: when the command began (date 0: unknown).
 bool recordBackupRun(RunStatusStore& store, const RecordingBackupDriver& driver, std::int32_t sysId,
-                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice = {});
+                     const std::string& project, bool succeeded, DateTime at, const FailureNotice& notice = {},
+                     DateTime started = {});
 
 // The desktop notification of a failed run: the project, the failure and the failed files.
 struct DesktopNotice {
@@ -95,7 +99,7 @@ struct DesktopNotice {
 };
 DesktopNotice failureNotice(const ProjectRunStatus& status);
 
-// The folder of the status files: "RunStatus/" in the data folder.
+// The folder of the run history: the data folder, beside the record files.
 std::string runStatusFolder(const std::string& dataFolder);
 
 // The state of the recent projects that the tray icon shows.

@@ -59,12 +59,13 @@ int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName
                           "Quillet Message", Icon::Exclamation, buttons::Ok, 1);
     } else {
         RecordingBackupDriver recording(driver);
+        const DateTime started = s.clock.now();
         const ExecuteOutcome outcome = ExecuteBackup(s, state, **found, recording);
         code = outcome == ExecuteOutcome::Succeeded ? unattended::Succeeded : unattended::Failed;
         if (status) {
             // Nobody watches an unattended run: its end is kept for the tray and the notice.
             recordBackupRun(*status, recording, (*found)->SYSID, (*found)->NAME, code == unattended::Succeeded,
-                            s.clock.now(), notice);
+                            s.clock.now(), notice, started);
         }
     }
 

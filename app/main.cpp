@@ -21,8 +21,10 @@
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/ConsoleDialogs.h"
+#include "framework/Dialogs.h"
 #include "framework/Services.h"
 #include "framework/Settings.h"
+#include "framework/records/RunHistory.h"
 #include "framework/ui/QtDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -31,9 +33,19 @@
 using namespace quillet;
 
 int main(int argc, char** argv) {
+    // Nobody may be watching an unattended run (-P, "quillet backup"): a failure is told to
+    // the desktop once (until a run succeeds), over the session bus when there is one.
+    const FailureNotice notice = [&](const ProjectRunStatus& status) {
+        std::optional<QCoreApplication> core;
+        if (!QCoreApplication::instance()) core.emplace(argc, argv);
+        DesktopNotifier().notifyFailure(status);
+    };
+
     // "quillet project add ...", "quillet backup ...": the subcommands for scripts take over.
-    if (argc > 1 && cli::isSubcommand(argv[1]))
+    if (argc > 1 && cli::isSubcommand(argv[1])) {
+        cli::setFailureNotice(notice);
         return cli::runSubcommand(std::vector<std::string>(argv + 1, argv + argc));
+    }
     const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     const Paths paths = Paths::fromEnvironment();
 
@@ -60,14 +72,6 @@ int main(int argc, char** argv) {
 
     // The record-file manager; the files themselves are opened by the console.
     Catalog catalog(paths.dataFolder);
-
-    // Nobody may be watching an unattended run: a failure is told to the desktop once (until
-    // a run succeeds), over the session bus when there is one.
-    const FailureNotice notice = [&](const ProjectRunStatus& status) {
-        std::optional<QCoreApplication> core;
-        if (!QCoreApplication::instance()) core.emplace(argc, argv);
-        DesktopNotifier().notifyFailure(status);
-    };
 
     // Unattended runs without a display keep to the console's own small set.
     if (commandLine.unattended() && (commandLine.console || !displayAvailable()))
@@ -103,6 +107,11 @@ int main(int argc, char** argv) {
         BackupProgressWindow window;
         status = RunUnattended(services, commandLine.projectName, window, notice);
     } else {
+        // Somebody is at the console: a history that cannot be written is told there, once.
+        RunHistory::setProblemReporter([&windowDialogs](const std::string& message) {
+            windowDialogs.message(message + "||The runs themselves are not affected.", "Quillet", Icon::Exclamation,
+                                  buttons::Ok, 1);
+        });
         status =
             RunConsole(services, commandLine.minimize, [&services](Main& console) { AttachTray(console, services); });
     }

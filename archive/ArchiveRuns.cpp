@@ -4,8 +4,10 @@
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
+#include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/Settings.h"
+#include "framework/records/RunHistory.h"
 #include "lsp/lsp.h"
 #include "platform/FileSystem.h"
 #include "platform/TerminationSignals.h"
@@ -94,6 +96,57 @@ void ArchiveRun::begin() {
     setButtonLabel(archivetext::CancelButton);
     view_.setProgress(0);
     phase_ = Phase::Running;
+    recorded_ = false;
+    if (history_.clock) started_ = history_.clock->now();
+}
+
+RunHistoryTarget historyTarget(Catalog& catalog, const std::string& projectName, const std::string& archivePath,
+                               const std::string& historyFolder, const Clock& clock) {
+    RunHistoryTarget t;
+    t.folder = historyFolder;
+    t.clock = &clock;
+    t.project = std::string(trimRight(projectName));
+    if (!catalog.isOpen()) return t;
+    if (!t.project.empty()) {
+        if (auto row = catalog.projects().byName(t.project); row && *row) {
+            t.sysId = (*row)->SYSID;
+            return t;
+        }
+    }
+    const std::string file = archivePath.substr(archivePath.rfind('/') + 1);
+    if (file.size() >= 4) {
+        if (auto row = catalog.projects().byPrefix(file.substr(0, 4)); row && *row) {
+            t.sysId = (*row)->SYSID;
+            t.project = std::string(trimRight((*row)->NAME));
+        }
+    }
+    return t;
+}
+
+void ArchiveRun::recordEnd() {
+    if (recorded_ || history_.folder.empty()) return;
+    recorded_ = true;
+    HistoryRun run;
+    run.sysId = history_.sysId;
+    run.project = history_.project;
+    run.kind = kind();
+    run.archive = s_.archive.ARCHIVE_NAME;
+    run.started = started_;
+    run.ended = history_.clock ? history_.clock->now() : started_;
+    run.succeeded = errors_ == 0 && !cancelled_;
+    run.result = summary_;
+    for (std::size_t i = 0; i < done_ && i < work_.size(); ++i) {
+        const WorkEntry& e = work_[i];
+        if (e.status == LSP_OK) {
+            ++run.files;
+            run.bytes += e.size;
+        } else {
+            run.failed.emplace_back(e.text, lspclass::ItemErrorText(e.status, s_.archive.LSPQ[e.index]));
+        }
+    }
+    run.failedCount = static_cast<std::int64_t>(run.failed.size());
+    RunHistory history(history_.folder);
+    if (auto written = history.record(run); !written) RunHistory::reportProblem(written.error());
 }
 
 void ArchiveRun::step() {
@@ -147,6 +200,7 @@ void ArchiveRun::finish() {
     view_.setStatus(summary_);
     view_.showStatusLine();
     view_.setItemProgress(-1);
+    recordEnd();
 }
 
 void ArchiveRun::endCancelled() {
@@ -157,6 +211,7 @@ void ArchiveRun::endCancelled() {
     view_.setStatus(summary_);
     view_.showStatusLine();
     view_.setItemProgress(-1);
+    recordEnd();
 }
 
 // true when the user confirmed: the window closes.
@@ -167,6 +222,7 @@ bool ArchiveRun::confirmCancel() {
     if (answer != answer::Yes) return false;
     cancelled_ = true;
     if (summary_.empty()) summary_ = archivetext::Canceled;
+    recordEnd();
     close();
     return true;
 }
@@ -238,6 +294,14 @@ void TestRun::open() {
         return;
     }
     begin();
+}
+
+const char* TestRun::kind() const {
+    return runkind::Test;
+}
+
+const char* RestoreRun::kind() const {
+    return runkind::Restore;
 }
 
 std::string TestRun::entryText(std::size_t index) const {

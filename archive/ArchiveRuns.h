@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "framework/Clock.h"
 #include "framework/RunHost.h"
 
 namespace quillet {
 
+class Catalog;
 class Dialogs;
 class FileSystem;
 class Settings;
@@ -86,6 +88,19 @@ struct ArchiveRunServices {
     lspclass& archive;  // lists the archive and its marked entries; keeps the restore options
 };
 
+// Where a test or restore run is recorded once it has ended.
+struct RunHistoryTarget {
+    std::string folder;  // of the history file; empty: the run is not recorded
+    std::int32_t sysId = 0;
+    std::string project;
+    const Clock* clock = nullptr;
+};
+
+// The target of a run over archivePath: the project named, else the one whose prefix begins
+// the archive's file name (none found: the run is recorded without a project).
+RunHistoryTarget historyTarget(Catalog& catalog, const std::string& projectName, const std::string& archivePath,
+                               const std::string& historyFolder, const Clock& clock);
+
 // What the test and the restore run share: the work list of the marked entries, one item
 // per step() through the library with its progress, stop requests and questions coming
 // back through the host callbacks, the Cancel/Close button and the summary at the end.
@@ -125,6 +140,11 @@ public:
     void libraryPump();
     int libraryAsk(const char* question, const char* title);
 
+    // Records every run that starts from now on in the history when it ends: completed,
+    // cancelled or stopped. A history that cannot be written is reported once and changes
+    // nothing about the run.
+    void recordIn(RunHistoryTarget target) { history_ = std::move(target); }
+
 protected:
     explicit ArchiveRun(ArchiveRunServices services, ArchiveRunView& view);
     // The work list from the marked entries, text by entryText.
@@ -135,6 +155,7 @@ protected:
     // A status that ends the run early with "Operation Canceled".
     virtual bool endsRun(std::int16_t status) const = 0;
     virtual const char* successSummary() const = 0;
+    virtual const char* kind() const = 0;  // runkind::
     // Into Running: the library's callbacks go to this run.
     void begin();
     void close();
@@ -149,6 +170,7 @@ private:
     void finish();
     void endCancelled();
     bool confirmCancel();
+    void recordEnd();
 
     std::size_t next_ = 0;
     std::size_t done_ = 0;
@@ -164,6 +186,9 @@ private:
     bool overwriteAll_ = false;
     bool began_ = false;
     std::uint8_t savedPump_ = 0;  // the archive object's pump flag before the run
+    RunHistoryTarget history_;
+    DateTime started_;
+    bool recorded_ = true;  // the run that began last is in the history (or none began)
 };
 
 // BatchTest's run: checks each marked item without writing anything. open() ends in
@@ -178,6 +203,7 @@ protected:
     std::int16_t runItem(const WorkEntry& entry) override;
     bool endsRun(std::int16_t) const override { return false; }
     const char* successSummary() const override { return archivetext::TestsOk; }
+    const char* kind() const override;
 };
 
 // The restore destinations remembered in [DestinationMRU] 1 to 20, most recent first.
@@ -234,6 +260,7 @@ protected:
     std::int16_t runItem(const WorkEntry& entry) override;
     bool endsRun(std::int16_t status) const override;
     const char* successSummary() const override { return archivetext::NoErrors; }
+    const char* kind() const override;
 
 private:
     void setRoot(const std::string& folder);

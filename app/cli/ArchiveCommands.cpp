@@ -5,6 +5,7 @@
 
 #include "app/ConsoleBackupView.h"
 #include "app/RefreshBackupList.h"
+#include "app/RunStatus.h"
 #include "app/cli/CliCommands.h"
 #include "app/cli/CliContext.h"
 #include "app/cli/TerminalDialogs.h"
@@ -12,6 +13,8 @@
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
 #include "catalog/ArchiveComment.h"
+#include "catalog/Catalog.h"
+#include "framework/Clock.h"
 #include "framework/Picture.h"
 #include "platform/DateCodes.h"
 #include "platform/TerminationSignals.h"
@@ -19,22 +22,6 @@
 namespace quillet::cli {
 
 namespace {
-
-std::string isoDate(std::int32_t dateNumber) {
-    const CivilDate d = civilDate(dateNumber);
-    if (d.year == 0) return {};
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
-    return buf;
-}
-
-std::string isoTime(std::int32_t timeNumber) {
-    if (timeNumber <= 0) return {};
-    const ClockTime t = clockTime(timeNumber);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    return buf;
-}
 
 // The first line of an archive's notes ("" when it has none).
 std::string firstCommentLine(const std::string& comment) {
@@ -202,6 +189,14 @@ void markChosen(lspclass& a, const std::vector<std::size_t>& chosen) {
     for (std::size_t index : chosen) a.LSPQ[index].MARK = 1;
 }
 
+// The run goes into the history of the project whose archive it is.
+void recordInHistory(CliContext& ctx, ArchiveRun& run, const lspclass& a, const Clock& clock) {
+    if (Catalog* catalog = ctx.catalog())
+        run.recordIn(historyTarget(*catalog, {}, a.ARCHIVE_NAME, runStatusFolder(ctx.paths.dataFolder), clock));
+    else
+        run.recordIn({runStatusFolder(ctx.paths.dataFolder), 0, {}, &clock});
+}
+
 int finishRun(CliContext& ctx, const ArchiveRun& run) {
     ctx.out << run.summary() << '\n';
     return run.errors() == 0 && !run.cancelled() ? Success : Failed;
@@ -223,6 +218,8 @@ int testCommand(CliContext& ctx, const ParsedArguments& args) {
     SilentSoundPlayer silent;
     CliRunView view(ctx, a, false);
     TestRun run({ctx.fs, ctx.dialogs, ctx.settings, silent, a}, view);
+    SystemClock clock;
+    recordInHistory(ctx, run, a, clock);
     view.setRun(run);
     run.open();
     if (run.phase() == ArchiveRun::Phase::Closed) return Failed;  // "Nothing to Test" has been printed
@@ -261,6 +258,8 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     SilentSoundPlayer silent;
     CliRunView view(ctx, a, true, prompting);
     RestoreRun run({ctx.fs, dialogs, ctx.settings, silent, a}, view);
+    SystemClock clock;
+    recordInHistory(ctx, run, a, clock);
     view.setRun(run);
     run.open();
     const RestoreRun::RootOutcome root = run.acceptRoot(*settled);

@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 
+#include <cstdio>
 #include <exception>
 #include <iostream>
 
@@ -9,6 +10,7 @@
 #include "catalog/Catalog.h"
 #include "framework/CreateFolderPath.h"
 #include "maintenance/ProjectRules.h"
+#include "platform/DateCodes.h"
 
 namespace quillet::cli {
 
@@ -135,6 +137,21 @@ int runSubcommand(const std::vector<std::string>& arguments) {
     return runSubcommand(arguments, std::cout, std::cerr);
 }
 
+namespace {
+std::function<void(const ProjectRunStatus&)>& noticeSlot() {
+    static std::function<void(const ProjectRunStatus&)> notice;
+    return notice;
+}
+}  // namespace
+
+void setFailureNotice(std::function<void(const ProjectRunStatus&)> notice) {
+    noticeSlot() = std::move(notice);
+}
+
+const std::function<void(const ProjectRunStatus&)>& failureNotice() {
+    return noticeSlot();
+}
+
 // ---- CliContext ----
 
 CliContext::CliContext(std::string commandName, std::ostream& outStream, std::ostream& errStream)
@@ -218,6 +235,22 @@ int CliContext::usage(const std::string& text) {
 
 void CliContext::warn(const std::string& text) {
     err << command_ << ": warning: " << text << "\n";
+}
+
+std::string isoDate(std::int32_t dateNumber) {
+    const CivilDate d = civilDate(dateNumber);
+    if (d.year == 0) return {};
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", d.year, d.month, d.day);
+    return buf;
+}
+
+std::string isoTime(std::int32_t timeNumber) {
+    if (timeNumber <= 0) return {};
+    const ClockTime t = clockTime(timeNumber);
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", t.hour, t.minute, t.second);
+    return buf;
 }
 
 std::string field(const std::string& value) {

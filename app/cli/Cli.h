@@ -1,9 +1,14 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace quillet {
+struct ProjectRunStatus;
+}
 
 namespace quillet::cli {
 
@@ -24,5 +29,10 @@ bool isSubcommand(std::string_view firstArgument);
 int runSubcommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 // The same on the standard streams.
 int runSubcommand(const std::vector<std::string>& arguments);
+
+// How a failed backup run ("quillet backup") reaches the desktop: the program hands in its
+// notifier, the subcommands themselves stay without a toolkit. Empty: no notice.
+void setFailureNotice(std::function<void(const ProjectRunStatus&)> notice);
+const std::function<void(const ProjectRunStatus&)>& failureNotice();
 
 }  // namespace quillet::cli

@@ -45,5 +45,6 @@ int archivesCommand(CliContext& ctx, const ParsedArguments& args);
 int contentsCommand(CliContext& ctx, const ParsedArguments& args);
 int testCommand(CliContext& ctx, const ParsedArguments& args);
 int restoreCommand(CliContext& ctx, const ParsedArguments& args);
+int historyCommand(CliContext& ctx, const ParsedArguments& args);
 
 }  // namespace quillet::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -83,5 +84,9 @@ private:
 // A table field: tabs and line breaks inside a value would split the record, so they are
 // printed as blanks.
 std::string field(const std::string& value);
+
+// Dates and times in the tables: "YYYY-MM-DD" and "HH:MM:SS" (empty for none).
+std::string isoDate(std::int32_t dateNumber);
+std::string isoTime(std::int32_t timeNumber);
 
 }  // namespace quillet::cli

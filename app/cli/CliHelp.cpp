@@ -166,6 +166,21 @@ const std::vector<Command>& commands() {
          1,
          -1,
          restoreCommand},
+        {"history",
+         "[PROJECT] [--last N] [--failed]",
+         "list the recorded backup, test and restore runs",
+         "Prints the runs of PROJECT (of every project without one), newest first, one\n"
+         "line per run with the fields separated by tabs: start and end (YYYY-MM-DD\n"
+         "HH:MM:SS), project, kind (backup, test or restore), \"ok\" or \"failed\", files,\n"
+         "bytes, failed files, final status and archive file. Each failed file of a run\n"
+         "follows its line as \"file<TAB>PATH<TAB>reason\". The last 1000 runs are kept.\n"
+         "  --last N        only the newest N runs.\n"
+         "  --failed        only the runs that failed.\n",
+         {{"--last", true}, {"--failed", false}},
+         {"PROJECT"},
+         0,
+         1,
+         historyCommand},
     };
     return table;
 }

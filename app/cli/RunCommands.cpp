@@ -54,7 +54,7 @@ int backupCommand(CliContext& ctx, const ParsedArguments& args) {
     ensureFolder(ctx.paths.dataFolder);
     Catalog catalog(ctx.paths.dataFolder);
     const int code = RunUnattendedInConsole(ctx.paths, ctx.settings, ctx.dialogs, catalog,
-                                            upperAndCut(args.positional[0], 20), ctx.out);
+                                            upperAndCut(args.positional[0], 20), ctx.out, failureNotice());
     if (code == unattended::ImproperName) return Usage;
     return code == unattended::Succeeded ? Success : Failed;
 }

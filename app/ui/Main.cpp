@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSessionManager>
 #include <QShortcut>
 #include <QStyle>
 #include <QTabWidget>
@@ -25,6 +26,7 @@
 #include "app/ui/ConsoleIcons.h"
 #include "app/ui/ConsoleModels.h"
 #include "app/ui/DesktopViewer.h"
+#include "app/ui/HistoryWindow.h"
 #include "archive/ui/BatchExtract.h"
 #include "archive/ui/BatchTest.h"
 #include "backup/ui/BackupProgressWindow.h"
@@ -361,6 +363,10 @@ QWidget* Main::buildBackupsTab() {
     editComments_ = button(page, "editCommentsButton", "Edit Comments");
     connect(editComments_, &QPushButton::clicked, this, &Main::onEditComments);
     side->addWidget(editComments_);
+    history_ = button(page, "historyButton", "Histor&y");
+    setTip(history_, "The backup, test and restore runs of the selected project");
+    connect(history_, &QPushButton::clicked, this, &Main::onHistory);
+    side->addWidget(history_);
     middle->addLayout(side, 2);
     layout->addLayout(middle, 1);
 
@@ -505,6 +511,7 @@ void Main::refresh() {
     backupsFolder_->setText(qs(folder));
     comment_->setPlainText(areaText(state_->commentText()));
     editComments_->setEnabled(state_->currentBackup() != nullptr);
+    history_->setEnabled(p != nullptr);
     totalBackups_->setText(QString::number(state_->backups().count));
     totalBytes_->setText(qs(formatNumber(state_->backups().totalBytes)));
     const bool favorites = p && p->FAVORITES == 1;
@@ -680,6 +687,13 @@ void Main::onEditComments() {
         (void)EditComment(s_, this);
         state_->selectBackup(state_->backupRow(), true);
     });
+    backupsList_->setFocus();
+}
+
+void Main::onHistory() {
+    const Project* p = state_->project();
+    if (!p) return;
+    ShowHistory(s_, p->SYSID, std::string(trimRight(p->NAME)), this);
     backupsList_->setFocus();
 }
 
@@ -877,6 +891,12 @@ int RunConsole(const Services& services, bool minimized, const std::function<voi
     if (attach) attach(window);
     // The session ends: the viewed files go and [LastBacked] is written, without a question.
     QObject::connect(qApp, &QGuiApplication::commitDataRequest, &window, [&window] { window.closeForShutdown(); });
+    // Saving the session keeps the console's state; the console is not restarted with the
+    // session, as it is started by the user or the desktop's autostart, never twice.
+    QObject::connect(qApp, &QGuiApplication::saveStateRequest, &window, [&window](QSessionManager& manager) {
+        manager.setRestartHint(QSessionManager::RestartNever);
+        (void)window.state().saveSessionState();
+    });
     if (minimized || window.state().startMinimized()) {
         window.showMinimized();
         window.minimizeConsole();

@@ -97,6 +97,7 @@ private:
     void onCopy();
     void onExecute(std::int32_t sysId = 0);
     void onEditComments();
+    void onHistory();
     void onRename();
     void onPreferences();
     void insertProject();
@@ -131,6 +132,7 @@ private:
     QLabel* backupsFolder_;
     QPlainTextEdit* comment_;
     QPushButton* editComments_;
+    QPushButton* history_;
     QLabel* totalBackups_;
     QLabel* totalBytes_;
     QLabel* maxBackupsLabel_;

@@ -39,6 +39,8 @@ RestoreWindow::RestoreWindow(const Services& services, const std::string& projec
     : ArchiveRunWindow("File(s) to be Restored . . .", QString(), parent),
       services_(services),
       run_({services.fs, services.dialogs, services.settings, services.sounds, services.archive}, *this) {
+    run_.recordIn(historyTarget(services.catalog, projectName, services.archive.ARCHIVE_NAME, services.paths.dataFolder,
+                                services.clock));
     setObjectName("restoreFiles");
     setWindowTitle(QString::fromStdString(
         archivetext::RestoreTitle + projectAndArchive(services.catalog, projectName, services.archive.ARCHIVE_NAME)));

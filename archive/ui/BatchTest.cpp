@@ -21,6 +21,8 @@ TestWindow::TestWindow(const Services& services, const std::string& projectName,
     : ArchiveRunWindow("File Name", "Size", parent),
       services_(services),
       run_({services.fs, services.dialogs, services.settings, services.sounds, services.archive}, *this) {
+    run_.recordIn(historyTarget(services.catalog, projectName, services.archive.ARCHIVE_NAME, services.paths.dataFolder,
+                                services.clock));
     setObjectName("testBackup");
     setWindowTitle(QString::fromStdString(
         archivetext::TestTitle + projectAndArchive(services.catalog, projectName, services.archive.ARCHIVE_NAME)));
