@@ -93,6 +93,7 @@ TEST_F(ScheduleCli, SchedulesListsAndRemovesThroughSystemctl) {
               "--user is-system-running\n--user daemon-reload\n--user enable --now quillet-DOCS.timer\n"
               "--user is-system-running\n--user daemon-reload\n--user enable --now quillet-DOCS.timer\n"
               "--user restart quillet-DOCS.timer\n"
+              "--user is-system-running\n"  // the list tells whether its timers run
               "--user is-system-running\n--user disable --now quillet-DOCS.timer\n--user daemon-reload\n");
 }
 
