@@ -75,7 +75,8 @@ int helpCommand(const std::vector<std::string>& arguments, std::ostream& out, st
     }
     std::string words = arguments[1];
     for (std::size_t i = 2; i < arguments.size(); ++i) words += " " + arguments[i];
-    if (const Command* c = findCommand(words)) {
+    // A command that is also a group ("schedule") is explained with its actions.
+    if (const Command* c = findCommand(words); c && groupActions(words).empty()) {
         out << commandHelp(*c);
         return Success;
     }
@@ -121,7 +122,7 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
                                  command->options);
     if (!parsed) return ctx.usage(parsed.error());
     if (parsed->help) {
-        out << commandHelp(*command);
+        out << (rest == 1 && !groupActions(group).empty() ? groupHelp(group) : commandHelp(*command));
         return Success;
     }
     const int given = static_cast<int>(parsed->positional.size());

@@ -95,6 +95,14 @@ TEST_F(ScheduleCli, SchedulesListsAndRemovesThroughSystemctl) {
               "--user restart quillet-DOCS.timer\n"
               "--user is-system-running\n"  // the list tells whether its timers run
               "--user is-system-running\n--user disable --now quillet-DOCS.timer\n--user daemon-reload\n");
+
+    // A project that goes takes its timer with it.
+    ASSERT_EQ(run({"schedule", "Docs", "--every", "30min"}).status, 0);
+    ASSERT_TRUE(std::filesystem::exists(unit("quillet-DOCS.timer")));
+    r = run({"project", "remove", "Docs"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(unit("quillet-DOCS.timer")));
+    EXPECT_FALSE(std::filesystem::exists(unit("quillet-DOCS.service")));
 }
 
 TEST_F(ScheduleCli, WithoutSystemctlNothingIsWritten) {
