@@ -54,11 +54,7 @@ bool blank(const QString& text) {
 
 ProjectForm::ProjectForm(const Services& services, FormRequest request, const Project& record,
                          const std::vector<std::string>& prefixesInUse, QWidget* parent)
-    : QDialog(parent),
-      services_(services),
-      request_(request),
-      record_(record),
-      scheduler_(Scheduler::forThisUser()) {
+    : QDialog(parent), services_(services), request_(request), record_(record), scheduler_(Scheduler::forThisUser()) {
     setObjectName("updateProject");
     setWindowTitle(titleFor(request));
 
@@ -321,8 +317,8 @@ void ProjectForm::scheduleKindChanged() {
 void ProjectForm::applySchedule(const ScheduleRule& rule) {
     const bool renamed = record_.NAME != originalName_;
     if (rule == originalSchedule_ && !(renamed && rule.kind != ScheduleRule::Kind::None)) return;
-    const Status s = rule.kind == ScheduleRule::Kind::None ? scheduler_.remove(record_.PREFIX)
-                                                           : scheduler_.install(record_, rule);
+    const Status s =
+        rule.kind == ScheduleRule::Kind::None ? scheduler_.remove(record_.PREFIX) : scheduler_.install(record_, rule);
     if (!s)
         services_.dialogs.message("The project was saved, but not its schedule:|" + s.error(), kTitle,
                                   Icon::Exclamation);
