@@ -67,6 +67,13 @@ std::string upperAndCut(const std::string& text, std::size_t maxChars) {
     return up;
 }
 
+bool looksLikeFlagToken(const std::string& argument) {
+    const auto tokens = tokenizeArguments({argument});
+    if (tokens.size() != 1) return true;
+    const CommandToken& t = tokens.front();
+    return t.value || t.flag.empty() || t.flag.front() == '-' || parseCommandLine({argument}).unknown.empty();
+}
+
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine cl;
     for (const CommandToken& t : tokenizeArguments(arguments)) {

@@ -31,6 +31,10 @@ struct CommandLine {
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);
 
+// Whether an argument is written as the flags are: a recognised flag ("minimize"), or a
+// token with a dash in front ("-x") or a value ("X=1"), or several tokens ("a,b").
+bool looksLikeFlagToken(const std::string& argument);
+
 // Upper-cases ASCII letters and keeps the first maxChars characters (UTF-8 aware, never
 // cutting a character in two).
 std::string upperAndCut(const std::string& text, std::size_t maxChars);

@@ -46,6 +46,12 @@ int main(int argc, char** argv) {
         cli::setFailureNotice(notice);
         return cli::runSubcommand(std::vector<std::string>(argv + 1, argv + argc));
     }
+    if (argc > 1)
+        if (const auto meant = cli::mistypedCommand(argv[1])) {
+            std::fprintf(stderr, "quillet: unknown command \"%s\"; the nearest is \"%s\" (see 'quillet help')\n",
+                         argv[1], meant->c_str());
+            return cli::Usage;
+        }
     const CommandLine commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     const Paths paths = Paths::fromEnvironment();
 

@@ -1,5 +1,6 @@
 #include "app/cli/Cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -48,6 +49,27 @@ const Command* findCommand(const std::string& words) {
     return nullptr;
 }
 
+std::string lowerCased(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// Letters inserted, deleted, replaced or two neighbours swapped ("bakcup" is one from "backup").
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    return d[a.size()][b.size()];
+}
+
 int helpCommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     if (arguments.size() <= 1) {
         out << overviewHelp();
@@ -55,7 +77,8 @@ int helpCommand(const std::vector<std::string>& arguments, std::ostream& out, st
     }
     std::string words = arguments[1];
     for (std::size_t i = 2; i < arguments.size(); ++i) words += " " + arguments[i];
-    if (const Command* c = findCommand(words)) {
+    // A command that is also a group ("schedule") is explained with its actions.
+    if (const Command* c = findCommand(words); c && groupActions(words).empty()) {
         out << commandHelp(*c);
         return Success;
     }
@@ -71,8 +94,11 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
     const std::string& group = arguments.front();
     if (group == "help") return helpCommand(arguments, out, err);
 
-    const Command* command = findCommand(group);
-    std::size_t rest = 1;
+    // A group's action goes before a command of the group's own name ("schedule list",
+    // then "schedule PROJECT").
+    const Command* command = arguments.size() >= 2 ? findCommand(group + " " + arguments[1]) : nullptr;
+    std::size_t rest = command ? 2 : 1;
+    if (!command) command = findCommand(group);
     if (!command) {
         // A group: the second word is the action.
         if (arguments.size() < 2 || isHelpFlag(arguments[1])) {
@@ -98,7 +124,7 @@ int dispatch(const std::vector<std::string>& arguments, std::ostream& out, std::
                                  command->options);
     if (!parsed) return ctx.usage(parsed.error());
     if (parsed->help) {
-        out << commandHelp(*command);
+        out << (rest == 1 && !groupActions(group).empty() ? groupHelp(group) : commandHelp(*command));
         return Success;
     }
     const int given = static_cast<int>(parsed->positional.size());
@@ -118,6 +144,25 @@ bool isSubcommand(std::string_view firstArgument) {
     for (const Command& c : commands())
         if (firstWord(c.words) == firstArgument) return true;
     return false;
+}
+
+std::optional<std::string> mistypedCommand(const std::string& firstArgument) {
+    if (isSubcommand(firstArgument) || looksLikeFlagToken(firstArgument)) return std::nullopt;
+    std::vector<std::string> words{"help"};
+    for (const Command& c : commands())
+        if (std::find(words.begin(), words.end(), firstWord(c.words)) == words.end())
+            words.push_back(firstWord(c.words));
+    const std::string typed = lowerCased(firstArgument);
+    std::optional<std::string> nearest;
+    std::size_t best = 3;  // within two letters
+    for (const std::string& word : words) {
+        const std::size_t d = editDistance(typed, word);
+        if (d < best) {
+            best = d;
+            nearest = word;
+        }
+    }
+    return nearest;
 }
 
 int runSubcommand(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {

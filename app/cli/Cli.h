@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ enum Exit : int {
 // True when the program's first argument names a subcommand ("project", "backup",
 // "help", ...); the program then hands all its arguments to runSubcommand.
 bool isSubcommand(std::string_view firstArgument);
+
+// The command word a first argument was likely meant to be: one that names no command,
+// is written as no flag token, and lies within two letters of a command word ("bakup":
+// "backup", "Project": "project"). Nothing for anything else, which keeps the rule for
+// unknown tokens.
+std::optional<std::string> mistypedCommand(const std::string& firstArgument);
 
 // Runs one subcommand: parses its arguments, calls the engine, prints the result to out
 // (plain text, one record per line, tab-separated tables) and every problem to err.

@@ -46,5 +46,8 @@ int contentsCommand(CliContext& ctx, const ParsedArguments& args);
 int testCommand(CliContext& ctx, const ParsedArguments& args);
 int restoreCommand(CliContext& ctx, const ParsedArguments& args);
 int historyCommand(CliContext& ctx, const ParsedArguments& args);
+int scheduleCommand(CliContext& ctx, const ParsedArguments& args);
+int scheduleList(CliContext& ctx, const ParsedArguments& args);
+int scheduleRemove(CliContext& ctx, const ParsedArguments& args);
 
 }  // namespace quillet::cli

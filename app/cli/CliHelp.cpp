@@ -181,6 +181,46 @@ const std::vector<Command>& commands() {
          0,
          1,
          historyCommand},
+        {"schedule",
+         "PROJECT --daily HH:MM | --weekly DAY HH:MM | --every SPAN",
+         "back up a project by itself at set times",
+         "Writes a systemd user timer and service (~/.config/systemd/user/quillet-PREFIX.timer\n"
+         "and .service) that run 'quillet -P=PROJECT --console', and starts the timer; a\n"
+         "schedule given again replaces the old one. Prints project<TAB>rule<TAB>next run.\n"
+         "  --daily HH:MM       every day at that time (24-hour clock).\n"
+         "  --weekly DAY HH:MM  one day a week: Mon, Tue, ... or Monday, Tuesday, ...\n"
+         "  --every SPAN        at the same times every day, SPAN apart from midnight:\n"
+         "                      a span that divides a day, such as 15min, 90min, 2h, 1d.\n"
+         "A run missed while the computer slept or was off happens as soon as it is back.\n"
+         "Schedules need systemd and a user session of it; without one nothing is changed.\n"
+         "A project named \"list\" or \"remove\": put the option first\n"
+         "(quillet schedule --daily 18:30 list).\n",
+         {{"--daily", true}, {"--weekly", true}, {"--every", true}},
+         {"PROJECT", "TIME"},
+         1,
+         2,
+         scheduleCommand},
+        {"schedule list",
+         "",
+         "the projects that back up by themselves",
+         "Prints one line per scheduled project, with the fields separated by tabs: project\n"
+         "name, rule (\"daily 18:30\", \"weekly Mon 18:30\", \"every 2h\") and the next run\n"
+         "(YYYY-MM-DD HH:MM, local time).\n",
+         {},
+         {},
+         0,
+         0,
+         scheduleList},
+        {"schedule remove",
+         "PROJECT",
+         "stop backing up a project by itself",
+         "Stops the project's timer and deletes its timer and service files. PROJECT may\n"
+         "also be the prefix of a timer whose project is gone.\n",
+         {},
+         {"PROJECT"},
+         1,
+         1,
+         scheduleRemove},
     };
     return table;
 }

@@ -8,6 +8,7 @@
 #include "app/cli/CliContext.h"
 #include "catalog/Catalog.h"
 #include "maintenance/ProjectRules.h"
+#include "maintenance/Schedule.h"
 #include "platform/FolderLock.h"
 
 namespace quillet::cli {
@@ -97,6 +98,9 @@ int projectRemove(CliContext& ctx, const ParsedArguments& args) {
     if (!everyProject) return ctx.fail(everyProject.error());
 
     if (Status s = ctx.catalog()->deleteProject(project->SYSID); !s) return ctx.fail(s.error());
+    // Its timer would run a backup of a project that is gone.
+    if (const Scheduler scheduler = Scheduler::forThisUser(); scheduler.scheduled(project->PREFIX))
+        if (Status s = scheduler.remove(project->PREFIX); !s) ctx.warn("its schedule stays: " + s.error());
     if (!deleteArchives) return Success;
     if (!archives.reachable) {
         ctx.warn("the destination " + project->DESTINATIONPATH + " cannot be entered; no archive file was deleted");

@@ -4,6 +4,9 @@
 
 #include "app/ConsoleState.h"
 #include "framework/Picture.h"
+#include "maintenance/Schedule.h"
+
+#include <ctime>
 
 namespace quillet {
 
@@ -25,18 +28,34 @@ bool markFrom(const QVariant& value) {
 
 // ---- projects ----
 
+ProjectListModel::ProjectListModel(ConsoleState& state, QObject* parent) : ConsoleModel(state, parent) {
+    connect(this, &QAbstractItemModel::modelReset, this, [this] { nextRuns_.clear(); });
+}
+
+QString ProjectListModel::nextRunOf(const std::string& prefix) const {
+    auto known = nextRuns_.find(prefix);
+    if (known != nextRuns_.end()) return known->second;
+    QString text;
+    if (const auto rule = Scheduler::forThisUser().read(prefix))
+        if (const auto next = nextRun(*rule, std::time(nullptr))) text = QString::fromStdString(runTimeText(*next));
+    return nextRuns_[prefix] = text;
+}
+
 int ProjectListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(state_.projects().size());
 }
 
 int ProjectListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : 3;
 }
 
 QVariant ProjectListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const Project& p = state_.projects()[index.row()];
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return index.column() == 0 ? text(p.NAME) : text(p.PREFIX);
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        if (index.column() == 2) return p.FAVORITES == 1 ? QString() : nextRunOf(p.PREFIX);
+        return index.column() == 0 ? text(p.NAME) : text(p.PREFIX);
+    }
     if (role == FavoritesRole) return p.FAVORITES == 1;
     if (role == Qt::ForegroundRole && p.FAVORITES == 1) return FavoritesDelegate::red();
     return {};
@@ -44,6 +63,7 @@ QVariant ProjectListModel::data(const QModelIndex& index, int role) const {
 
 QVariant ProjectListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section == 2) return QStringLiteral("Next Backup");
     return section == 0 ? QStringLiteral("Project Name") : QStringLiteral("Prefix");
 }
 

@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>
+#include <map>
+#include <string>
 
 namespace quillet {
 
@@ -25,14 +27,20 @@ protected:
     ConsoleState& state_;
 };
 
+// Projects: name, prefix and, for a project that backs up by itself, its next run.
 class ProjectListModel : public ConsoleModel {
     Q_OBJECT
 public:
-    using ConsoleModel::ConsoleModel;
+    explicit ProjectListModel(ConsoleState& state, QObject* parent = nullptr);
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+private:
+    QString nextRunOf(const std::string& prefix) const;
+    // The next runs by prefix, read from the timers once per reset of the list.
+    mutable std::map<std::string, QString> nextRuns_;
 };
 
 class BackupListModel : public ConsoleModel {

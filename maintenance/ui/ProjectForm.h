@@ -7,10 +7,14 @@
 
 #include "catalog/Records.h"
 #include "framework/Services.h"
+#include "maintenance/Schedule.h"
 #include "maintenance/ui/FormParts.h"
 
+class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QTimeEdit;
 class QSpinBox;
 class QTableView;
 
@@ -43,6 +47,13 @@ private:
     void contextMenu(const QPoint& at);
     bool eventFilter(QObject* watched, QEvent* event) override;
     const Component* selectedComponent() const;
+    // The Schedule group: its controls from a rule, and the rule they say (a failure names
+    // the span that divides no day).
+    void showSchedule(const ScheduleRule& rule);
+    Result<ScheduleRule> typedSchedule() const;
+    void scheduleKindChanged();
+    // Writes or removes the saved project's timer when its rule or name changed.
+    void applySchedule(const ScheduleRule& rule);
 
     const Services& services_;
     FormRequest request_;
@@ -60,6 +71,14 @@ private:
     QTableView* list_;
     ComponentListModel* model_;
     std::unique_ptr<forms::FolderCheck> destinationCheck_;
+    Scheduler scheduler_;
+    ScheduleRule originalSchedule_;
+    std::string originalName_;  // the -P name a timer of the project runs
+    QComboBox* scheduleKind_;
+    QTimeEdit* scheduleTime_;
+    QComboBox* scheduleDay_;
+    QLineEdit* scheduleSpan_;
+    QLabel* scheduleNext_;
 };
 
 }  // namespace quillet

@@ -1,7 +1,9 @@
 #include "maintenance/ui/UpdateProject.h"
 
+#include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -12,7 +14,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimeEdit>
 #include <QVBoxLayout>
+#include <ctime>
 
 #include "backup/ui/PreviewBackup.h"
 #include "catalog/Catalog.h"
@@ -50,7 +54,7 @@ bool blank(const QString& text) {
 
 ProjectForm::ProjectForm(const Services& services, FormRequest request, const Project& record,
                          const std::vector<std::string>& prefixesInUse, QWidget* parent)
-    : QDialog(parent), services_(services), request_(request), record_(record) {
+    : QDialog(parent), services_(services), request_(request), record_(record), scheduler_(Scheduler::forThisUser()) {
     setObjectName("updateProject");
     setWindowTitle(titleFor(request));
 
@@ -86,6 +90,41 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
     notes_->setObjectName("notes");
     notes_->setTabChangesFocus(true);
     notes_->setFixedHeight(notes_->fontMetrics().lineSpacing() * 4 + 12);
+
+    // Schedule: the project's own timer, which runs its backup while nobody is there.
+    auto* scheduleGroup = new QGroupBox("Schedule", this);
+    scheduleGroup->setObjectName("scheduleGroup");
+    scheduleKind_ = new QComboBox(scheduleGroup);
+    scheduleKind_->setObjectName("scheduleKind");
+    scheduleKind_->addItems({"None", "Daily", "Weekly", "Every"});
+    scheduleKind_->setToolTip("Back up this project by itself: every day, one day a week, or every so often.");
+    scheduleTime_ = new QTimeEdit(scheduleGroup);
+    scheduleTime_->setObjectName("scheduleTime");
+    scheduleTime_->setDisplayFormat("HH:mm");
+    scheduleDay_ = new QComboBox(scheduleGroup);
+    scheduleDay_->setObjectName("scheduleDay");
+    scheduleDay_->addItems({"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"});
+    scheduleSpan_ = forms::entry("scheduleSpan", scheduleGroup,
+                                 "A span that divides a day, such as 15min, 90min, 2h or 1d; the runs fall at the "
+                                 "same times every day, counted from midnight.");
+    scheduleSpan_->setMaximumWidth(scheduleSpan_->fontMetrics().averageCharWidth() * 10 + 16);
+    scheduleNext_ = new QLabel(scheduleGroup);
+    scheduleNext_->setObjectName("scheduleNext");
+    auto* scheduleRow = new QHBoxLayout;
+    scheduleRow->addWidget(forms::labelFor("R&un:", scheduleKind_, scheduleGroup));
+    scheduleRow->addWidget(scheduleKind_);
+    scheduleRow->addSpacing(8);
+    scheduleRow->addWidget(forms::labelFor("Da&y:", scheduleDay_, scheduleGroup));
+    scheduleRow->addWidget(scheduleDay_);
+    scheduleRow->addWidget(forms::labelFor("&Time:", scheduleTime_, scheduleGroup));
+    scheduleRow->addWidget(scheduleTime_);
+    scheduleRow->addSpacing(8);
+    scheduleRow->addWidget(forms::labelFor("Sp&an:", scheduleSpan_, scheduleGroup));
+    scheduleRow->addWidget(scheduleSpan_);
+    scheduleRow->addStretch();
+    auto* scheduleLayout = new QVBoxLayout(scheduleGroup);
+    scheduleLayout->addLayout(scheduleRow);
+    scheduleLayout->addWidget(scheduleNext_);
 
     model_ = new ComponentListModel(this);
     list_ = new QTableView(this);
@@ -139,17 +178,22 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
     buttons->addWidget(help);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(scheduleGroup);
     layout->addWidget(listLabel);
     layout->addWidget(list_, 1);
     layout->addLayout(listButtons);
     layout->addLayout(buttons);
-    resize(640, 520);
+    resize(640, 600);
 
     name_->setText(QString::fromStdString(record_.NAME));
     prefix_->setText(QString::fromStdString(record_.PREFIX));
     destination_->setText(QString::fromStdString(record_.DESTINATIONPATH));
     maxBackups_->setValue(record_.MAXBACKUPS);
     notes_->setPlainText(QString::fromStdString(record_.NOTES));
+
+    originalName_ = record_.NAME;
+    if (request != FormRequest::Add) originalSchedule_ = scheduler_.read(record_.PREFIX).value_or(ScheduleRule{});
+    showSchedule(originalSchedule_);
 
     // A project's prefix never changes once it is added: its archives are named by it.
     if (request != FormRequest::Add) {
@@ -158,7 +202,7 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
     }
     if (request == FormRequest::Delete)
         for (QWidget* w : std::initializer_list<QWidget*>{name_, destination_, destinationLookUp, maxBackups_, notes_,
-                                                          insert, copy, change, remove})
+                                                          insert, copy, change, remove, scheduleGroup})
             w->setEnabled(false);
 
     destinationCheck_ = std::make_unique<forms::FolderCheck>(
@@ -178,6 +222,10 @@ ProjectForm::ProjectForm(const Services& services, FormRequest request, const Pr
     connect(change, &QPushButton::clicked, this, [this] { runComponentForm(FormRequest::Change, false); });
     connect(remove, &QPushButton::clicked, this, [this] { runComponentForm(FormRequest::Delete, false); });
     connect(previewButton, &QPushButton::clicked, this, &ProjectForm::preview);
+    connect(scheduleKind_, &QComboBox::currentIndexChanged, this, &ProjectForm::scheduleKindChanged);
+    connect(scheduleTime_, &QTimeEdit::timeChanged, this, &ProjectForm::scheduleKindChanged);
+    connect(scheduleDay_, &QComboBox::currentIndexChanged, this, &ProjectForm::scheduleKindChanged);
+    connect(scheduleSpan_, &QLineEdit::textChanged, this, &ProjectForm::scheduleKindChanged);
     connect(list_, &QTableView::customContextMenuRequested, this, &ProjectForm::contextMenu);
     connect(list_, &QTableView::doubleClicked, this, [this] {
         if (request_ != FormRequest::Delete) runComponentForm(FormRequest::Change, false);
@@ -220,6 +268,60 @@ void ProjectForm::lookUpDestination() {
         destination_->setModified(false);
     }
     destination_->setFocus();
+}
+
+void ProjectForm::showSchedule(const ScheduleRule& rule) {
+    scheduleKind_->setCurrentIndex(static_cast<int>(rule.kind));
+    scheduleTime_->setTime(QTime(rule.hour, rule.minute));
+    scheduleDay_->setCurrentIndex(rule.weekday - 1);
+    scheduleSpan_->setText(rule.kind == ScheduleRule::Kind::Every ? QString::fromStdString(spanText(rule.everyMinutes))
+                                                                  : QStringLiteral("1h"));
+    scheduleKindChanged();
+}
+
+Result<ScheduleRule> ProjectForm::typedSchedule() const {
+    const std::string time = scheduleTime_->time().toString("HH:mm").toStdString();
+    switch (static_cast<ScheduleRule::Kind>(scheduleKind_->currentIndex())) {
+        case ScheduleRule::Kind::Daily:
+            return dailyRule(time);
+        case ScheduleRule::Kind::Weekly:
+            return weeklyRule(scheduleDay_->currentText().toStdString(), time);
+        case ScheduleRule::Kind::Every:
+            return everyRule(scheduleSpan_->text().trimmed().toStdString());
+        case ScheduleRule::Kind::None:
+            break;
+    }
+    return ScheduleRule{};
+}
+
+void ProjectForm::scheduleKindChanged() {
+    const auto kind = static_cast<ScheduleRule::Kind>(scheduleKind_->currentIndex());
+    const bool editable = request_ != FormRequest::Delete;
+    scheduleTime_->setEnabled(editable && (kind == ScheduleRule::Kind::Daily || kind == ScheduleRule::Kind::Weekly));
+    scheduleDay_->setEnabled(editable && kind == ScheduleRule::Kind::Weekly);
+    scheduleSpan_->setEnabled(editable && kind == ScheduleRule::Kind::Every);
+    for (const char* label : {"scheduleTimeLabel", "scheduleDayLabel", "scheduleSpanLabel"}) {
+        auto* l = findChild<QLabel*>(label);
+        if (l && l->buddy()) l->setEnabled(l->buddy()->isEnabled());
+    }
+    const auto rule = typedSchedule();
+    QString next = "Not backed up by itself.";
+    if (!rule)
+        next = "The span must divide a day, such as 15min, 90min, 2h or 1d.";
+    else if (const auto at = nextRun(*rule, std::time(nullptr)))
+        next = "Next run: " + QString::fromStdString(runTimeText(*at)) +
+               " (a run missed while the computer is off happens when it is back).";
+    scheduleNext_->setText(next);
+}
+
+void ProjectForm::applySchedule(const ScheduleRule& rule) {
+    const bool renamed = record_.NAME != originalName_;
+    if (rule == originalSchedule_ && !(renamed && rule.kind != ScheduleRule::Kind::None)) return;
+    const Status s =
+        rule.kind == ScheduleRule::Kind::None ? scheduler_.remove(record_.PREFIX) : scheduler_.install(record_, rule);
+    if (!s)
+        services_.dialogs.message("The project was saved, but not its schedule:|" + s.error(), kTitle,
+                                  Icon::Exclamation);
 }
 
 const Component* ProjectForm::selectedComponent() const {
@@ -304,6 +406,11 @@ void ProjectForm::accept() {
             services_.dialogs.message(s.error(), kTitle, Icon::Exclamation);
             return;
         }
+        // Its timer would run a backup of a project that is gone.
+        if (scheduler_.scheduled(record_.PREFIX))
+            if (Status s = scheduler_.remove(record_.PREFIX); !s)
+                services_.dialogs.message("The project was deleted, but not its schedule:|" + s.error(), kTitle,
+                                          Icon::Exclamation);
         result_ = FormResult::Completed;
         QDialog::accept();
         return;
@@ -311,6 +418,13 @@ void ProjectForm::accept() {
     nameAccepted();
     if (!prefixAccepted()) return;
     if (!destinationCheck_->run()) return;
+
+    const auto schedule = typedSchedule();
+    if (!schedule) {
+        services_.dialogs.message(schedule.error(), kTitle, Icon::Exclamation);
+        scheduleSpan_->setFocus();
+        return;
+    }
 
     Project p = record_;
     p.NAME = name_->text().toStdString();
@@ -332,6 +446,7 @@ void ProjectForm::accept() {
         return;
     }
     record_ = *saved;
+    applySchedule(*schedule);
     result_ = FormResult::Completed;
     QDialog::accept();
 }

@@ -1,8 +1,10 @@
 // The manual's pictures of the project, component, favourites, copy and project-type forms,
 // over a sample catalog in the shots' own home.
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTimeEdit>
 #include <memory>
 
 #include "Screenshots.h"
@@ -82,6 +84,16 @@ QUILLET_SHOT("update-project") {
                                               std::vector<std::string>{});
     auto* list = form->findChild<QTableView*>("components");
     list->setCurrentIndex(list->model()->index(1, 0));
+    return form;
+}
+
+// The Schedule group set to a weekly run (set in the controls only: nothing is written).
+QUILLET_SHOT("project-schedule") {
+    auto form = std::make_unique<ProjectForm>(sample().services, FormRequest::Change, sample().project,
+                                              std::vector<std::string>{});
+    form->findChild<QComboBox*>("scheduleKind")->setCurrentIndex(2);
+    form->findChild<QComboBox*>("scheduleDay")->setCurrentIndex(4);
+    form->findChild<QTimeEdit*>("scheduleTime")->setTime(QTime(17, 45));
     return form;
 }
 
