@@ -352,8 +352,46 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& re
     return LSP_OK;
 }
 
+bool ArchiveWriter::readBack(std::uint64_t at, void* data, std::size_t size) {
+    auto p = static_cast<unsigned char*>(data);
+    if (at + size > offset()) return false;
+    if (at < base_) {
+        const std::size_t inFile = static_cast<std::size_t>(std::min<std::uint64_t>(size, base_ - at));
+        if (!readAt(fd_, p, inFile, at)) return false;
+        p += inFile;
+        at += inFile;
+        size -= inFile;
+    }
+    if (size) std::memcpy(p, buffer_.data() + (at - base_), size);
+    return true;
+}
+
+std::int16_t ArchiveWriter::recordSource(std::size_t index, const struct stat& st, std::uint8_t askedMethod) {
+    ZipEntry& e = entries_[index];
+    unsigned char h[kLocalHeaderSize];
+    if (!readBack(e.localOffset, h, sizeof h)) return LSP_E_INTERNAL;
+    std::string localExtra(get16(h + 28), '\0');
+    const std::uint64_t extraAt = e.localOffset + kLocalHeaderSize + get16(h + 26);
+    if (!readBack(extraAt, localExtra.data(), localExtra.size())) return LSP_E_INTERNAL;
+    std::uint32_t check = checkStart(localExtra);
+    static std::vector<unsigned char> chunk(kReadChunk);
+    for (std::uint64_t at = extraAt + localExtra.size(), left = e.packedSize; left > 0;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
+        if (!readBack(at, chunk.data(), n)) return LSP_E_INTERNAL;
+        check = static_cast<std::uint32_t>(crc32(check, chunk.data(), static_cast<uInt>(n)));
+        at += n;
+        left -= n;
+    }
+    check = checkEnd(check, e);
+    const std::string own =
+        ownSourceExtra(e, askedMethod, st.st_ctim.tv_sec, static_cast<std::uint32_t>(st.st_ctim.tv_nsec),
+                       static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev), check);
+    e.extra = withoutExtra(e.extra, kExtraOwn) + own;
+    return deriveItem(e) ? LSP_OK : LSP_E_INTERNAL;
+}
+
 std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& source, Progress& progress,
-                                      std::uint64_t& done) {
+                                      std::uint64_t& done, bool check) {
     std::uint64_t start = 0;
     if (const auto s = locateData(sourceFd, dataLimit, source, start); s != LSP_OK) return s;
     if (source.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;
@@ -365,6 +403,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
         !readAt(sourceFd, localExtra.data(), localExtra.size(), source.localOffset + kLocalHeaderSize + get16(h + 26)))
         return LSP_E_UNEXPECTED_EOF;
     localExtra = withoutExtra(localExtra, kExtraZip64);
+    std::uint32_t value = check ? checkStart(localExtra) : 0;
 
     ZipEntry e = source;
     e.localOffset = offset();
@@ -377,6 +416,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
     while (left > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         if (!readAt(sourceFd, chunk.data(), n, at)) return LSP_E_UNEXPECTED_EOF;
+        if (check) value = static_cast<std::uint32_t>(crc32(value, chunk.data(), static_cast<uInt>(n)));
         if (const auto s = put(chunk.data(), n); s != LSP_OK) return s;
         left -= n;
         at += n;
@@ -385,6 +425,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
             if (const auto s = progress.at(done); s != LSP_OK) return s;
         }
     }
+    if (check && (!source.hasSource || checkEnd(value, source) != source.storedCheck)) return LSP_E_CRC;
     if (e.flags & kFlagDescriptor) {
         std::string d;
         add32(d, kDescriptorSig);

@@ -56,9 +56,15 @@ public:
 
     // Packs a file as a new entry. On failure (or -30) the caller rolls back.
     std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress);
-    // Copies an entry of another archive without unpacking it.
+    // Copies an entry of another archive without unpacking it. With check, the entry's
+    // check value (checkStart, checkEnd) is computed on the way and a copy that does not
+    // match the value the entry records gives LSP_E_CRC.
     std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
-                           std::uint64_t& done);
+                           std::uint64_t& done, bool check = false);
+    // Records in the directory entry at index (packed from a file) the file's change time,
+    // inode and device, the method asked for and the entry's check value, read back from
+    // what was written.
+    std::int16_t recordSource(std::size_t index, const struct stat& st, std::uint8_t askedMethod);
     // Forgets everything written from mark on and the entries added after entryCount.
     std::int16_t rollback(std::uint64_t mark, std::size_t entryCount);
 
@@ -74,6 +80,8 @@ private:
     unsigned char* space(std::size_t size);  // nullptr after a write failure
     void commit(std::size_t size) { fill_ += size; }
     std::int16_t patch(std::uint64_t at, const void* data, std::size_t size);
+    // Reads back what was written at at, from the file or the buffer.
+    bool readBack(std::uint64_t at, void* data, std::size_t size);
     std::int16_t deflateInto(void* stream, const unsigned char* data, std::size_t size, int flush);
     void index(std::size_t position);
 
