@@ -111,7 +111,9 @@ long ArchiveWriter::find(const std::string& zipName) const {
 }
 
 void ArchiveWriter::index(std::size_t position) {
-    byName_[entries_[position].zipName] = position;
+    // The key views the entry's own name (an equal key may view a replaced entry's).
+    byName_.erase(entries_[position].zipName);
+    byName_.emplace(entries_[position].zipName, position);
 }
 
 bool ArchiveWriter::hasGaps() const {
@@ -125,7 +127,7 @@ void ArchiveWriter::markDeleted(std::size_t index, bool deleted) {
     if (deleted) {
         byName_.erase(entries_[index].zipName);
     } else {
-        byName_[entries_[index].zipName] = index;
+        this->index(index);
     }
 }
 

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -48,7 +50,7 @@ public:
     int fd() const { return fd_; }
     std::uint64_t offset() const { return base_ + fill_; }
 
-    std::vector<ZipEntry>& entries() { return entries_; }
+    std::deque<ZipEntry>& entries() { return entries_; }
     // The live entry stored under zipName, or -1.
     long find(const std::string& zipName) const;
     void markDeleted(std::size_t index, bool deleted);
@@ -91,8 +93,10 @@ private:
     std::size_t fill_ = 0;
     std::uint64_t base_ = 0;  // file offset of buffer_[0]
     std::int16_t error_ = LSP_OK;
-    std::vector<ZipEntry> entries_;
-    std::unordered_map<std::string, std::size_t> byName_;
+    // A deque: a backup of 100,000 files grows it without copying it over and over, and its
+    // entries stay where they are, so the index by ZIP name can view their names.
+    std::deque<ZipEntry> entries_;
+    std::unordered_map<std::string_view, std::size_t> byName_;
 };
 
 }  // namespace lsp

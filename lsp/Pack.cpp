@@ -8,6 +8,8 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "lsp/ArchiveWriter.h"
@@ -42,6 +44,8 @@ struct Reference {
     dev_t device = 0;
     ino_t inode = 0;
     Directory directory;
+    // The items by ZIP name, viewing the entries' names; the directory's own index is dropped.
+    std::unordered_map<std::string_view, const ZipEntry*> byName;
     ~Reference() {
         if (fd >= 0) ::close(fd);
     }
@@ -53,8 +57,10 @@ std::uint32_t g_copied = 0;
 // from, unchanged, and would be packed the same way now.
 const ZipEntry* unchangedItem(const PackSpec& request, const PackSource& source, std::uint32_t externalAttr) {
     if (!g_reference || source.fd < 0) return nullptr;
-    const ZipEntry* e = g_reference->directory.find(request.itemPath, request.itemName);
-    if (!e || !e->hasSource || e->zipName != request.zipName) return nullptr;
+    const auto it = g_reference->byName.find(request.zipName);
+    if (it == g_reference->byName.end()) return nullptr;
+    const ZipEntry* e = it->second;
+    if (!e->hasSource) return nullptr;
     const struct stat& st = source.st;
     return e->unpackedSize == static_cast<std::uint64_t>(st.st_size) && e->mtimeSeconds == st.st_mtim.tv_sec &&
                    e->mtimeNanos == static_cast<std::uint32_t>(st.st_mtim.tv_nsec) &&
@@ -472,6 +478,15 @@ int16_t LSP_REFERENCE(const char* archive) {
     std::string why;
     if (const auto s = readDirectory(r->fd, static_cast<std::uint64_t>(st.st_size), r->directory, why); s != LSP_OK)
         return s;
+    // Only what a copy needs is kept: a backup of 100,000 files has 100,000 items here.
+    std::unordered_map<std::string, std::size_t>().swap(r->directory.index);
+    r->byName.reserve(r->directory.entries.size());
+    for (ZipEntry& e : r->directory.entries) {
+        std::string().swap(e.itemName);
+        std::string().swap(e.itemPath);
+        // The last of equal names is the item a listing shows.
+        if (!e.isFolder) r->byName[e.zipName] = &e;
+    }
     g_reference = std::move(r);
     return LSP_OK;
 }
