@@ -89,10 +89,10 @@ if command -v borg >/dev/null; then
     export BORG_BASE_DIR=$work/borg-base
     for ((i = 0; i < runs; i++)); do
         rm -rf "$work/borg" "$BORG_BASE_DIR"
-        borg init -q --encryption=none "$work/borg"
-        borg create -q --compression lz4 "$work/borg::first" "$folder"
+        borg init --encryption=none "$work/borg" >/dev/null 2>&1
+        borg create --compression lz4 "$work/borg::first" "$folder" >/dev/null 2>&1
         t0=$(now)
-        borg create -q --compression lz4 "$work/borg::second" "$folder"
+        borg create --compression lz4 "$work/borg::second" "$folder" >/dev/null 2>&1
         t1=$(now)
         borg_times+=("$(echo "$t1 - $t0" | bc -l)")
     done
