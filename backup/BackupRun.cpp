@@ -1,6 +1,7 @@
 #include "backup/BackupRun.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,6 +96,7 @@ BackupRun::~BackupRun() {
     // The library must not call into a run that is gone, nor keep its files in hand.
     LSP_LOOKAHEAD(nullptr, 0, 0, 0);
     LSP_PINIT_MP(nullptr);
+    LSP_REFERENCE(nullptr);
 }
 
 void BackupRun::setStatus(const std::string& text) {
@@ -171,6 +173,7 @@ void BackupRun::open() {
         return;
     }
 
+    useNewestArchive();
     fileIndex_ = 0;
     errorCount_ = static_cast<std::int64_t>(skipped_.size());
     if (errorCount_ > 0) result_ = 1;
@@ -225,6 +228,20 @@ void BackupRun::clearCancelRequest() {
     view_.clearCancelRequest();
 }
 
+void BackupRun::useNewestArchive() {
+    copiedFiles_ = 0;
+    LSP_REFERENCE(nullptr);
+    if (!a_.backupList || a_.backupList->empty()) return;
+    // Only the archive the console listed as the newest, still of the listed size: its
+    // directory is then read once. Any failure just means every file is packed anew.
+    const DirEntry& newest = a_.backupList->front();
+    const std::string dest(trimRight(a_.project.DESTINATIONPATH));
+    const std::string path = (dest.empty() || dest.back() == '/' ? dest : dest + "/") + newest.name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != newest.size) return;
+    LSP_REFERENCE(path.c_str());
+}
+
 void BackupRun::packOne() {
     BackupFileEntry& file = files_[fileIndex_];
     ++fileIndex_;
@@ -270,6 +287,7 @@ void BackupRun::packOne() {
 }
 
 void BackupRun::endWithoutArchive() {
+    LSP_REFERENCE(nullptr);
     // Completes the library's open batch so that nothing more is written to the temporary
     // archive; the console deletes it.
     LSP_RESETDLL();
@@ -315,6 +333,8 @@ void BackupRun::finish() {
         WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
         crashPoint(CrashPoint::CommentItemWritten);
     }
+    copiedFiles_ = LSP_REFERENCECOPIED();
+    LSP_REFERENCE(nullptr);
     // The archive is complete on disk before the rotation's plan records it.
     LSP_RESETDLL();
     std::string why;

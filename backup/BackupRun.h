@@ -119,6 +119,9 @@ struct BackupArguments {
 // finishing, later the countdown). The window or console loop calls step() while
 // timerRunning(); button presses and focus changes come in through their own calls.
 //
+// Files unchanged since the newest archive (same size, times, inode and device) are copied
+// from it packed rather than packed anew; the new archive is complete on its own.
+//
 // The new archive is completed, given its comment item and read back before any older
 // archive is renamed or deleted: if it cannot be read back whole, the run fails, the
 // older archives stay as they were and the temporary archive is removed.
@@ -159,6 +162,8 @@ public:
     std::size_t fileIndex() const { return fileIndex_; }
     const std::string& buttonLabel() const { return buttonLabel_; }
     bool packing() const { return inPackCall_; }
+    // Files whose packed data was copied unchanged from the newest archive.
+    std::int64_t copiedFiles() const { return copiedFiles_; }
 
     // Library callbacks (lsp/lsp.h LSP_HOST).
     void libraryProgress(int percent);
@@ -174,6 +179,7 @@ private:
     void setButtonLabel(const std::string& label);
     void setWaitCursor(bool on);
     void packOne();
+    void useNewestArchive();
     void finish();
     bool completeAndCheck(std::string& why);
     void endWithoutArchive();
@@ -195,6 +201,7 @@ private:
     std::size_t fileIndex_ = 0;
     std::int64_t bytesSinceYield_ = 0;
     std::int64_t packedFiles_ = 0;
+    std::int64_t copiedFiles_ = 0;
     // Names of the packed files: items of different names cannot have replaced each other.
     std::set<std::string> packedNames_;
     std::int64_t errorCount_ = 0;

@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -50,7 +52,7 @@ public:
     int fd() const { return fd_; }
     std::uint64_t offset() const { return base_ + fill_; }
 
-    std::vector<ZipEntry>& entries() { return entries_; }
+    std::deque<ZipEntry>& entries() { return entries_; }
     // The live entry stored under zipName, or -1.
     long find(const std::string& zipName) const;
     void markDeleted(std::size_t index, bool deleted);
@@ -61,9 +63,15 @@ public:
     // the caller rolls back.
     std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress,
                          const PreparedFile* prepared = nullptr);
-    // Copies an entry of another archive without unpacking it.
+    // Copies an entry of another archive without unpacking it. With check, the entry's
+    // check value (checkStart, checkEnd) is computed on the way and a copy that does not
+    // match the value the entry records gives LSP_E_CRC.
     std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
-                           std::uint64_t& done);
+                           std::uint64_t& done, bool check = false);
+    // Records in the directory entry at index (packed from a file) the file's change time,
+    // inode and device, the method asked for and the entry's check value, read back from
+    // what was written.
+    std::int16_t recordSource(std::size_t index, const struct stat& st, std::uint8_t askedMethod);
     // Forgets everything written from mark on and the entries added after entryCount.
     std::int16_t rollback(std::uint64_t mark, std::size_t entryCount);
 
@@ -79,6 +87,8 @@ private:
     unsigned char* space(std::size_t size);  // nullptr after a write failure
     void commit(std::size_t size) { fill_ += size; }
     std::int16_t patch(std::uint64_t at, const void* data, std::size_t size);
+    // Reads back what was written at at, from the file or the buffer.
+    bool readBack(std::uint64_t at, void* data, std::size_t size);
     std::int16_t deflateInto(StreamDeflater& d, const unsigned char* data, std::size_t size, StreamDeflater::Mode mode);
     std::int16_t putData(const unsigned char* data, std::size_t size, std::uint64_t unpacked, Progress& progress);
     std::int16_t addWhole(int fd, std::uint64_t expected, int& level, std::uint64_t& total, std::uint32_t& crc,
@@ -93,8 +103,10 @@ private:
     std::size_t fill_ = 0;
     std::uint64_t base_ = 0;  // file offset of buffer_[0]
     std::int16_t error_ = LSP_OK;
-    std::vector<ZipEntry> entries_;
-    std::unordered_map<std::string, std::size_t> byName_;
+    // A deque: a backup of 100,000 files grows it without copying it over and over, and its
+    // entries stay where they are, so the index by ZIP name can view their names.
+    std::deque<ZipEntry> entries_;
+    std::unordered_map<std::string_view, std::size_t> byName_;
 };
 
 }  // namespace lsp

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "lsp/ArchiveWriter.h"
@@ -34,6 +37,44 @@ struct Session {
 std::unique_ptr<Session> g_batch;
 std::string g_relativeBase;
 bool g_relativeOn = false;
+
+// The earlier archive whose unchanged items are copied instead of packed anew.
+struct Reference {
+    std::string path;
+    int fd = -1;
+    dev_t device = 0;
+    ino_t inode = 0;
+    Directory directory;
+    // The items by ZIP name, viewing the entries' names; the directory's own index is dropped.
+    std::unordered_map<std::string_view, const ZipEntry*> byName;
+    ~Reference() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+std::unique_ptr<Reference> g_reference;
+std::uint32_t g_copied = 0;
+
+// The reference's item for this request, when the file is the very one it was packed
+// from, unchanged, and would be packed the same way now.
+const ZipEntry* unchangedItem(const PackSpec& request, const PackSource& source, std::uint32_t externalAttr) {
+    if (!g_reference || source.fd < 0) return nullptr;
+    const auto it = g_reference->byName.find(request.zipName);
+    if (it == g_reference->byName.end()) return nullptr;
+    const ZipEntry* e = it->second;
+    if (!e->hasSource) return nullptr;
+    const struct stat& st = source.st;
+    return e->unpackedSize == static_cast<std::uint64_t>(st.st_size) && e->mtimeSeconds == st.st_mtim.tv_sec &&
+                   e->mtimeNanos == static_cast<std::uint32_t>(st.st_mtim.tv_nsec) &&
+                   e->ctimeSeconds == st.st_ctim.tv_sec &&
+                   e->ctimeNanos == static_cast<std::uint32_t>(st.st_ctim.tv_nsec) &&
+                   e->inode == static_cast<std::uint64_t>(st.st_ino) &&
+                   e->device == static_cast<std::uint64_t>(st.st_dev) && e->askedMethod == request.method &&
+                   e->ownEngine == request.engine && e->ownFlags == request.ownFlags &&
+                   e->externalAttr == externalAttr && (e->method == 0 || e->method == 8) &&
+                   !(e->flags & (kFlagEncrypted | kFlagStrongEncryption)) && e->comment.empty()
+               ? e
+               : nullptr;
+}
 
 std::string folderOf(const std::string& absolute) {
     const std::size_t slash = absolute.rfind('/');
@@ -193,6 +234,26 @@ std::string itemPathFor(const std::string& folder, std::uint32_t flags) {
     return withSlash;
 }
 
+// The name an item is stored under: its path without the leading "/", then its name.
+std::string zipNameOf(const std::string& itemPath, const std::string& name) {
+    return (!itemPath.empty() && itemPath.front() == '/' ? itemPath.substr(1) : itemPath) + name;
+}
+
+// Whether the reference archive holds this very file, unchanged: then the packer will copy
+// it, and compressing it ahead would only cost the second core and memory. A wrong guess
+// costs nothing but speed, since the packer checks everything again.
+bool likelyCopied(const std::string& filePath, std::uint32_t flags) {
+    if (!g_reference) return false;
+    const auto it = g_reference->byName.find(zipNameOf(itemPathFor(folderOf(filePath), flags), nameOf(filePath)));
+    if (it == g_reference->byName.end() || !it->second->hasSource) return false;
+    const ZipEntry& e = *it->second;
+    struct stat st {};
+    return ::lstat(filePath.c_str(), &st) == 0 && e.unpackedSize == static_cast<std::uint64_t>(st.st_size) &&
+           e.mtimeSeconds == st.st_mtim.tv_sec && e.mtimeNanos == static_cast<std::uint32_t>(st.st_mtim.tv_nsec) &&
+           e.ctimeSeconds == st.st_ctim.tv_sec && e.ctimeNanos == static_cast<std::uint32_t>(st.st_ctim.tv_nsec) &&
+           e.inode == static_cast<std::uint64_t>(st.st_ino) && e.device == static_cast<std::uint64_t>(st.st_dev);
+}
+
 // Size, modification and change time of the open file against what they were when it
 // was opened: any difference means the packed data may mix two states of the file.
 bool changedWhileRead(const PackSource& source) {
@@ -203,6 +264,16 @@ bool changedWhileRead(const PackSource& source) {
     };
     return now.st_size != source.st.st_size || !same(now.st_mtim, source.st.st_mtim) ||
            !same(now.st_ctim, source.st.st_ctim);
+}
+
+// Whether a change to the file from now on must move its change time: not when it was
+// changed within the clock tick still running, since a write in that tick would keep both
+// times (a change time in the future is not trusted either). Only such files are recorded
+// for copying into a later backup.
+bool settled(const struct stat& st) {
+    timespec now{};
+    if (::clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) return false;
+    return st.st_ctim.tv_sec < now.tv_sec || (st.st_ctim.tv_sec == now.tv_sec && st.st_ctim.tv_nsec < now.tv_nsec);
 }
 
 // Opens the file afresh (it may have been replaced under its name meanwhile).
@@ -267,7 +338,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     PackSpec request;
     request.itemName = name;
     request.itemPath = itemPath;
-    request.zipName = (!itemPath.empty() && itemPath.front() == '/' ? itemPath.substr(1) : itemPath) + name;
+    request.zipName = zipNameOf(itemPath, name);
     request.level = level.level;
     request.method = static_cast<std::uint8_t>(method);
     request.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
@@ -325,16 +396,43 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
         if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), false);
         return failed(s);
     };
+    // An unchanged file is copied packed from the reference archive. A copy that fails
+    // its check is undone and the file packed anew; the damaged archive is never used again.
+    bool copied = false;
+    const std::uint32_t externalAttr = (static_cast<std::uint32_t>(source.st.st_mode & 0xffff) << 16) | dos;
+    if (const ZipEntry* unchanged = unchangedItem(request, source, externalAttr)) {
+        Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, unchanged->packedSize);
+        std::uint64_t done = 0;
+        const auto s =
+            w.copyEntry(g_reference->fd, g_reference->directory.entriesEnd, *unchanged, progress, done, true);
+        if (s == LSP_OK) {
+            copied = true;
+            ++g_copied;
+            progress.finish();
+        } else if (s == LSP_CANCELLED || s == LSP_E_DISK_FULL || s == LSP_E_WRITE) {
+            return abandon(s);
+        } else {
+            w.rollback(mark, count);
+            g_reference.reset();
+        }
+    }
     // Read and compressed ahead, if the host announced the file and it is as it was then.
     PreparedFile ahead;
-    bool prepared = source.fd >= 0 && request.level > 0 && lookaheadTake(filePath, request.level, source.st, ahead);
+    bool prepared = !copied && source.fd >= 0 && request.level > 0 &&
+                    lookaheadTake(filePath, request.level, source.st, ahead);
     // A file that changed while it was read is packed once more from the start, over the
     // same place in the archive; a second change leaves it out.
-    for (int attempt = 0;; ++attempt) {
+    for (int attempt = 0; !copied; ++attempt) {
         Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, static_cast<std::uint64_t>(source.st.st_size));
         if (const auto s = w.addFile(source, request, progress, prepared ? &ahead : nullptr); s != LSP_OK)
             return abandon(s);
-        if (source.fd < 0 || !changedWhileRead(source)) break;
+        if (source.fd < 0 || !changedWhileRead(source)) {
+            if (source.fd >= 0 && settled(source.st)) {
+                if (const auto s = w.recordSource(w.entries().size() - 1, source.st, request.method); s != LSP_OK)
+                    return abandon(s);
+            }
+            break;
+        }
         if (attempt == 1) return abandon(LSP_E_CHANGED);
         prepared = false;
         w.rollback(mark, count);
@@ -403,9 +501,46 @@ void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, ui
     }
     std::vector<std::string> paths;
     paths.reserve(count);
-    for (uint32_t i = 0; i < count; ++i)
-        if (files[i] && *files[i]) paths.push_back(absolutePath(files[i]));
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!files[i] || !*files[i]) continue;
+        std::string path = absolutePath(files[i]);
+        if (!likelyCopied(path, flags)) paths.push_back(std::move(path));
+    }
     lookaheadStart(std::move(paths), level.level);
+}
+
+int16_t LSP_REFERENCE(const char* archive) {
+    EntryGuard guard;
+    if (guard.reentered()) return LSP_INTERRUPTED;
+    g_reference.reset();
+    g_copied = 0;
+    if (!archive || !*archive) return LSP_OK;
+    auto r = std::make_unique<Reference>();
+    r->path = absolutePath(archive);
+    r->fd = ::open(r->path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    struct stat st {};
+    if (r->fd < 0 || ::fstat(r->fd, &st) != 0 || !S_ISREG(st.st_mode)) return LSP_E_OPEN_ARCHIVE;
+    r->device = st.st_dev;
+    r->inode = st.st_ino;
+    std::string why;
+    if (const auto s = readDirectory(r->fd, static_cast<std::uint64_t>(st.st_size), r->directory, why); s != LSP_OK)
+        return s;
+    // Only what a copy needs is kept: a backup of 100,000 files has 100,000 items here.
+    std::unordered_map<std::string, std::size_t>().swap(r->directory.index);
+    r->byName.reserve(r->directory.entries.size());
+    for (ZipEntry& e : r->directory.entries) {
+        std::string().swap(e.itemName);
+        std::string().swap(e.itemPath);
+        // The last of equal names is the item a listing shows.
+        if (!e.isFolder) r->byName[e.zipName] = &e;
+    }
+    g_reference = std::move(r);
+    return LSP_OK;
+}
+
+uint32_t LSP_REFERENCECOPIED(void) {
+    EntryGuard guard;
+    return g_copied;
 }
 
 int16_t LSP_DELETEITEM(const char* itemName, const char* itemPath, const char* archive, const char* tempFolder,

@@ -54,6 +54,15 @@ bool deriveItem(ZipEntry& e) {
             e.mtimeSeconds = static_cast<std::int64_t>(get64(d + 4));
             e.mtimeNanos = get32(d + 12) % 1000000000u;
             e.hasTime = true;
+            if (size >= kOwnSourceSize && d[48] != 0) {
+                e.hasSource = true;
+                e.ctimeSeconds = static_cast<std::int64_t>(get64(d + 16));
+                e.ctimeNanos = get32(d + 24);
+                e.inode = get64(d + 28);
+                e.device = get64(d + 36);
+                e.storedCheck = get32(d + 44);
+                e.askedMethod = d[48];
+            }
         } else if (id == kExtraTime && size >= 5 && (d[0] & 1) && !e.hasOwn) {
             e.mtimeSeconds = static_cast<std::int32_t>(get32(d + 1));
             e.mtimeNanos = 0;
@@ -100,6 +109,33 @@ std::string ownExtra(std::uint8_t method, std::uint8_t engine, std::uint8_t flag
     add64(s, static_cast<std::uint64_t>(seconds));
     add32(s, nanos);
     return s;
+}
+
+std::string ownSourceExtra(const ZipEntry& e, std::uint8_t askedMethod, std::int64_t ctimeSeconds,
+                           std::uint32_t ctimeNanos, std::uint64_t inode, std::uint64_t device, std::uint32_t check) {
+    std::string s = ownExtra(e.ownMethod, e.ownEngine, e.ownFlags, e.mtimeSeconds, e.mtimeNanos);
+    put16(reinterpret_cast<unsigned char*>(s.data()) + 2, static_cast<std::uint16_t>(kOwnSourceSize));
+    add64(s, static_cast<std::uint64_t>(ctimeSeconds));
+    add32(s, ctimeNanos);
+    add64(s, inode);
+    add64(s, device);
+    add32(s, check);
+    s.push_back(static_cast<char>(askedMethod));
+    return s;
+}
+
+std::uint32_t checkStart(std::string_view localExtra) {
+    const std::string extra = withoutExtra(localExtra, kExtraZip64);
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(extra.data()), static_cast<uInt>(extra.size())));
+}
+
+std::uint32_t checkEnd(std::uint32_t check, const ZipEntry& e) {
+    unsigned char tail[20];
+    put32(tail, e.crc);
+    put64(tail + 4, e.unpackedSize);
+    put64(tail + 12, e.packedSize);
+    return static_cast<std::uint32_t>(crc32(check, tail, sizeof tail));
 }
 
 std::string withoutExtra(std::string_view extra, std::uint16_t id) {

@@ -192,6 +192,26 @@ int16_t LSP_DELETEITEMS(const char* const* itemNames, const char* const* itemPat
  * read, and packs it afresh otherwise, so every result is the same without the call. A
  * new call replaces the list; count 0, or LSP_RESETDLL, ends it. */
 void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, uint32_t flags);
+/* ---- Copying unchanged items from an earlier archive (LSP_PACK) ---------------
+ * LSP_REFERENCE names an earlier archive of the same files (a backup's newest archive).
+ * Its directory is read once and the file kept open until the next LSP_REFERENCE call;
+ * NULL or "" names none. From then on LSP_PACK copies an item's packed bytes and CRC-32
+ * straight from it, without reading the file, when the file's size, modification time
+ * (nanoseconds), change time, inode and device equal what that archive recorded for the
+ * item of the same name and path, and the method, engine, flags and attributes asked now
+ * are those it was packed with; anything else is packed anew. The packing library records
+ * these for every regular file it packs (in the directory only: older readers pass over
+ * them), except a file changed within the current clock tick; items of archives written
+ * before it did so are always packed anew.
+ * Every copied item is checked on the way against a check value over its local header
+ * fields, packed bytes, CRC and sizes that was recorded with it. An item whose local header
+ * or bytes do not match is not copied but packed anew, and the archive is no longer used
+ * for any item; a write failure or a stop request ends the item as in any pack call.
+ * Returns 0, or the status of opening (21) or reading its directory (2, 4, 23): no
+ * archive is then used. */
+int16_t LSP_REFERENCE(const char* archive);
+/* Items copied from the reference archive since LSP_REFERENCE named it. */
+uint32_t LSP_REFERENCECOPIED(void);
 /* With on = 1, stored paths are relative to base (files outside it keep absolute paths). */
 void LSP_RELATIVEPATH(const char* base, int on);
 

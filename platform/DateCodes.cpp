@@ -76,11 +76,29 @@ std::int32_t localDateOf(std::time_t t) {
     return dateNumber(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
 }
 
+namespace {
+
+std::int32_t timeNumberOf(const std::tm& parts, int hundredths) {
+    // A leap second reads as the last second of its minute.
+    return timeNumber(parts.tm_hour, parts.tm_min, parts.tm_sec > 59 ? 59 : parts.tm_sec, hundredths);
+}
+
+}  // namespace
+
 std::int32_t localTimeOf(std::time_t t, int hundredths) {
     std::tm parts{};
     if (!localParts(t, parts)) return 0;
-    // A leap second reads as the last second of its minute.
-    return timeNumber(parts.tm_hour, parts.tm_min, parts.tm_sec > 59 ? 59 : parts.tm_sec, hundredths);
+    return timeNumberOf(parts, hundredths);
+}
+
+void localDateAndTimeOf(std::time_t t, int hundredths, std::int32_t& date, std::int32_t& time) {
+    std::tm parts{};
+    if (!localParts(t, parts)) {
+        date = time = 0;
+        return;
+    }
+    date = dateNumber(parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday);
+    time = timeNumberOf(parts, hundredths);
 }
 
 std::time_t toTimeT(std::int32_t date, std::int32_t time) {

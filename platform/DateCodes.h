@@ -25,6 +25,8 @@ std::int32_t timeNumber(int hour, int minute, int second, int hundredths = 0);  
 // Local time conversions; a std::time_t of seconds since the epoch.
 std::int32_t localDateOf(std::time_t t);
 std::int32_t localTimeOf(std::time_t t, int hundredths = 0);
+// Both at once, with one conversion to local time (a listing does this for every file).
+void localDateAndTimeOf(std::time_t t, int hundredths, std::int32_t& date, std::int32_t& time);
 // Local time; a time number of 0 is midnight, hundredths are dropped; -1 for no date.
 std::time_t toTimeT(std::int32_t dateNumber, std::int32_t timeNumber);
 

@@ -37,8 +37,7 @@ std::string baseNameOf(const std::string& absolute) {
 }
 
 void stampTimes(const struct stat& st, DirEntry& e) {
-    e.date = localDateOf(st.st_mtim.tv_sec);
-    e.time = localTimeOf(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 10000000));
+    localDateAndTimeOf(st.st_mtim.tv_sec, static_cast<int>(st.st_mtim.tv_nsec / 10000000), e.date, e.time);
 }
 
 // Fills the attributes, times and size of one entry from the file system. dtype is the
