@@ -157,11 +157,6 @@ void BackupRun::open() {
             view_.showFiles(files_);
             view_.setTotals(totalFiles_, totalBytes_);
             view_.setCaption("Back up " + std::string(trimRight(a_.project.NAME)) + "  (" + speed_.name + ")");
-            // The library compresses the next files on a second thread while it writes.
-            std::vector<const char*> names;
-            names.reserve(files_.size());
-            for (const BackupFileEntry& f : files_) names.push_back(f.FILENAME.c_str());
-            LSP_LOOKAHEAD(names.data(), static_cast<std::uint32_t>(names.size()), a_.compMode, a_.packFlag);
         }
     }
 
@@ -174,6 +169,12 @@ void BackupRun::open() {
     }
 
     useNewestArchive();
+    // The library compresses the next files on a second thread while it writes (all but
+    // those the newest archive gives packed, so the reference comes first).
+    std::vector<const char*> names;
+    names.reserve(files_.size());
+    for (const BackupFileEntry& f : files_) names.push_back(f.FILENAME.c_str());
+    LSP_LOOKAHEAD(names.data(), static_cast<std::uint32_t>(names.size()), a_.compMode, a_.packFlag);
     fileIndex_ = 0;
     errorCount_ = static_cast<std::int64_t>(skipped_.size());
     if (errorCount_ > 0) result_ = 1;
