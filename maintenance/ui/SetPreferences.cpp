@@ -18,6 +18,7 @@
 #include "backup/PlayEventSound.h"
 #include "framework/Dialogs.h"
 #include "framework/Settings.h"
+#include "framework/ui/Controls.h"
 #include "maintenance/ProjectRules.h"
 #include "maintenance/ui/BrowseMaskThemes.h"
 #include "maintenance/ui/SetDefaultDestination.h"
@@ -41,7 +42,7 @@ std::string text(const QLineEdit* entry) {
 QCheckBox* check(const QString& label, const char* name, QWidget* parent, const QString& tip = {}) {
     auto* c = new QCheckBox(label, parent);
     c->setObjectName(name);
-    c->setAccessibleName(forms::plainText(label));
+    c->setAccessibleName(withoutAccessKey(label));
     if (!tip.isEmpty()) c->setToolTip(tip);
     return c;
 }
@@ -50,7 +51,7 @@ QRadioButton* option(const QString& label, const char* name, QButtonGroup* group
                      const QString& tip = {}) {
     auto* r = new QRadioButton(label, parent);
     r->setObjectName(name);
-    r->setAccessibleName(forms::plainText(label));
+    r->setAccessibleName(withoutAccessKey(label));
     if (!tip.isEmpty()) r->setToolTip(tip);
     group->addButton(r, id);
     return r;
@@ -59,7 +60,7 @@ QRadioButton* option(const QString& label, const char* name, QButtonGroup* group
 QGroupBox* group(const QString& title, const char* name, QWidget* parent) {
     auto* g = new QGroupBox(title, parent);
     g->setObjectName(name);
-    g->setAccessibleName(forms::plainText(title));
+    g->setAccessibleName(withoutAccessKey(title));
     return g;
 }
 
@@ -255,7 +256,7 @@ QWidget* PreferencesDialog::buildFilePaths() {
     auto row = [&](int r, const QString& label, const char* name, bool temporaryFolder) {
         QLineEdit* e = forms::entry(name, page);
         auto* lookUp = forms::button("...", (std::string(name) + "LookUp").c_str(), page, "Pick a path", "Pick a path");
-        lookUp->setAccessibleDescription(forms::plainText(label));
+        lookUp->setAccessibleDescription(withoutAccessKey(label));
         grid->addWidget(forms::labelFor(label, e, page), r, 0);
         grid->addWidget(e, r, 1);
         grid->addWidget(lookUp, r, 2);
@@ -295,7 +296,7 @@ QWidget* PreferencesDialog::buildSounds() {
         auto* preview = forms::button(QString(), (std::string(s.name) + "Preview").c_str(), sounds, "Preview the sound",
                                       "Preview the sound");
         preview->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
-        preview->setAccessibleDescription(forms::plainText(s.label));
+        preview->setAccessibleDescription(withoutAccessKey(s.label));
         auto* lookUp = forms::button("...", (std::string(s.name) + "LookUp").c_str(), sounds, s.title, s.title);
         grid->addWidget(label, i, 0);
         grid->addWidget(e, i, 1);
