@@ -408,7 +408,7 @@ std::int16_t ArchiveWriter::recordSource(std::size_t index, const struct stat& s
     for (std::uint64_t at = extraAt + localExtra.size(), left = e.packedSize; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         if (!readBack(at, chunk.data(), n)) return LSP_E_INTERNAL;
-        check = static_cast<std::uint32_t>(crc32(check, chunk.data(), static_cast<uInt>(n)));
+        check = crcOf(check, chunk.data(), n);
         at += n;
         left -= n;
     }
@@ -451,7 +451,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
     while (left > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         if (!readAt(sourceFd, chunk.data(), n, at)) return LSP_E_UNEXPECTED_EOF;
-        if (check) value = static_cast<std::uint32_t>(crc32(value, chunk.data(), static_cast<uInt>(n)));
+        if (check) value = crcOf(value, chunk.data(), n);
         if (const auto s = put(chunk.data(), n); s != LSP_OK) return s;
         left -= n;
         at += n;
