@@ -74,19 +74,28 @@ int main(int argc, char** argv) {
 
     ArchiveIndex index(work + "/data");
     const double indexing = seconds([&] {
-        if (!index.update(paths)) std::exit(1);
+        if (Status s = index.update(paths); !s) {
+            std::fprintf(stderr, "indexing failed: %s\n", s.error().c_str());
+            std::exit(1);
+        }
     });
 
     std::size_t hits = 0;
     const double oneName = best(runs, [&] {
-        auto found = index.find("ITEM4242.TXT", paths);
-        if (!found) std::exit(1);
+        auto found = index.find("ITEM4243.TXT", paths);
+        if (!found) {
+            std::fprintf(stderr, "find failed: %s\n", found.error().c_str());
+            std::exit(1);
+        }
         hits = found->size();
     });
     std::size_t maskHits = 0;
     const double mask = best(runs, [&] {
         auto found = index.find("item42*.t?t", paths);
-        if (!found) std::exit(1);
+        if (!found) {
+            std::fprintf(stderr, "find failed: %s\n", found.error().c_str());
+            std::exit(1);
+        }
         maskHits = found->size();
     });
 
@@ -94,8 +103,11 @@ int main(int argc, char** argv) {
     for (const std::string& p : paths) list += " '" + p + "'";
     const double unzipGrep = best(runs, [&] {
         const std::string command =
-            "for a in" + list + "; do unzip -l \"$a\"; done | grep -ci 'item4242\\.txt' >/dev/null";
-        if (std::system(command.c_str()) != 0) std::exit(1);
+            "for a in" + list + "; do unzip -l \"$a\"; done | grep -ci 'item4243\\.txt' >/dev/null";
+        if (std::system(command.c_str()) != 0) {
+            std::fprintf(stderr, "unzip | grep failed\n");
+            std::exit(1);
+        }
     });
 
     std::printf("archives %d x items %d\n", archives, items);
