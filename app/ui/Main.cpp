@@ -679,6 +679,11 @@ bool Main::showVersionItem(const VersionRow& version) {
     return false;
 }
 
+void Main::versionGone(const VersionRow& version) {
+    s_.dialogs.message("The backup " + version.found.archive + " no longer holds " + version.found.item.key() + ".",
+                       "Find in All Backups", Icon::Exclamation, buttons::Ok, 1);
+}
+
 void Main::onFindVersions() {
     command([this] {
         const Project* p = state_->project();
@@ -688,12 +693,12 @@ void Main::onFindVersions() {
         for (const DirEntry& e : state_->backups().list) archives.push_back(folder + e.name);
         FindVersionsWindow::Actions actions;
         actions.restore = [this](const VersionRow& v) {
-            if (!showVersionItem(v)) return;
+            if (!showVersionItem(v)) return versionGone(v);
             s_.archive.USE_LSP_MESSAGE_PUMP = 1;
             BatchExtract(s_, this);
         };
         actions.view = [this](const VersionRow& v) {
-            if (!showVersionItem(v)) return;
+            if (!showVersionItem(v)) return versionGone(v);
             const auto& items = state_->items();
             for (std::size_t row = 0; row < items.size(); ++row)
                 if (items[row].MARK == 1) {

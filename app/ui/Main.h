@@ -111,6 +111,7 @@ private:
     void onCompare();
     // Selects the version's archive with only its item marked; false when it is gone.
     bool showVersionItem(const VersionRow& version);
+    void versionGone(const VersionRow& version);
 
     const Services& s_;
     std::unique_ptr<ConsoleState> state_;
