@@ -120,8 +120,8 @@ Status ArchiveIndex::guarded(const std::function<Status()>& work) {
     if (s) s = work();
     if (s) return s;
     // The index only repeats what the archives hold: start it afresh rather than fail.
-    names_.clear();
-    folders_.clear();
+    names_.reset();
+    folders_.reset();
     if (Status again = recreate(); !again) return again;
     return work();
 }
@@ -155,8 +155,8 @@ Status ArchiveIndex::updateNow(const std::vector<std::string>& archives) {
     auto fail = [&]() {
         const Status s = sqlFailure(db_);
         (void)db_.exec("ROLLBACK");
-        names_.clear();
-        folders_.clear();
+        names_.reset();
+        folders_.reset();
         return s;
     };
     auto setPath = db_.prepare("UPDATE archives SET path = ? WHERE id = ?");
@@ -236,20 +236,21 @@ Status ArchiveIndex::updateNow(const std::vector<std::string>& archives) {
         (void)db_.exec("ROLLBACK");
         return s;
     }
-    names_.clear();
-    folders_.clear();
+    names_.reset();
+    folders_.reset();
     return {};
 }
 
 Result<std::int64_t> ArchiveIndex::idOf(const char* table, const std::string& text) {
-    auto& cache = std::string_view(table) == "names" ? names_ : folders_;
-    if (cache.empty()) {
+    auto& loaded = std::string_view(table) == "names" ? names_ : folders_;
+    if (!loaded) {
         auto q = db_.prepare(std::string("SELECT id, text FROM ") + table);
         if (!q) return Result<std::int64_t>::failure(q.error());
-        while (q->step()) cache.emplace(q->text(1), q->int64(0));
+        loaded.emplace();
+        while (q->step()) loaded->emplace(q->text(1), q->int64(0));
         if (q->failed()) return Result<std::int64_t>::failure(db_.lastError());
-        cache.emplace(std::string("\x01"), 0);  // marks the cache as loaded
     }
+    auto& cache = *loaded;
     if (auto it = cache.find(text); it != cache.end()) return it->second;
     auto ins = db_.prepare(std::string("INSERT INTO ") + table + "(text) VALUES(?)");
     if (!ins) return Result<std::int64_t>::failure(ins.error());
@@ -341,8 +342,8 @@ Status ArchiveIndex::forget(const std::string& archive) {
 }
 
 Status ArchiveIndex::clear() {
-    names_.clear();
-    folders_.clear();
+    names_.reset();
+    folders_.reset();
     return recreate();
 }
 

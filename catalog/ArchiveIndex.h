@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -87,7 +88,8 @@ private:
     std::string dataFolder_;
     SqlDatabase db_;
     int directoriesRead_ = 0;
-    std::unordered_map<std::string, std::int64_t> names_, folders_;  // text -> id, while updating
+    // Text -> id of the names and folders tables, loaded on first use while updating.
+    std::optional<std::unordered_map<std::string, std::int64_t>> names_, folders_;
 };
 
 // Item dates as the listings print them: "YYYY-MM-DD" and "HH:MM:SS" in local time.
