@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "app/ArchiveVersions.h"
 #include "app/RunStatus.h"
 #include "catalog/ArchiveComment.h"
 #include "catalog/Catalog.h"
@@ -403,13 +404,17 @@ void ConsoleState::deleteArchiveFiles() {
         s_.dialogs.message(folderInUseText(folder, lock.holder()), FolderInUseTitle, Icon::Exclamation, buttons::Ok, 1);
         return;
     }
+    std::vector<std::string> deleted;
     for (std::size_t i = command_.backups.list.size(); i-- > 0;) {
         if (!backupMarks_[i]) continue;
         // A file that cannot be deleted is passed over.
         (void)s_.fs.removeFile(folder + command_.backups.list[i].shortName);
+        deleted.push_back(folder + command_.backups.list[i].shortName);
         command_.backups.list.erase(command_.backups.list.begin() + static_cast<std::ptrdiff_t>(i));
         backupMarks_.erase(backupMarks_.begin() + static_cast<std::ptrdiff_t>(i));
     }
+    // The deleted archives leave the index of archive directories.
+    indexArchives(s_.catalog.database().folder(), deleted);
     refreshBackupList();
 }
 

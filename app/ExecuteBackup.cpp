@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/ArchiveVersions.h"
 #include "archive/lspclass.h"
 #include "backup/BatchBackup.h"
 #include "backup/RotateArchives.h"
+#include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/Services.h"
 #include "platform/FileSystem.h"
@@ -184,6 +186,8 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
     if (result == 0) {
         RefreshBackupList(s.fs, project, s.programFolder, state.backups);
         state.lastBacked.record(project->SYSID);
+        // The new directory goes into the index now, so finding versions reads no archive.
+        indexProjectArchives(s.catalog.database().folder(), s.fs, *project, s.programFolder);
         return ExecuteOutcome::Succeeded;
     }
     // A checked archive that could not take its number is the newest backup there is.

@@ -1,5 +1,7 @@
 #include "backup/PreviewRun.h"
 
+#include "catalog/ArchiveIndex.h"
+#include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 
 namespace quillet {
@@ -107,6 +109,14 @@ void PreviewRun::buttonPressed() {
         case Phase::Closed:
             return;
     }
+}
+
+const PreviewChanges& PreviewRun::changes() {
+    if (!changes_) {
+        ArchiveIndex index(s_.catalog.database().folder());
+        changes_ = previewChanges(s_.fs, index, project_, files_);
+    }
+    return *changes_;
 }
 
 void PreviewRun::close() {

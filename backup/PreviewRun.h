@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "backup/BackupFileList.h"
 #include "backup/BackupRun.h"
+#include "backup/PreviewChanges.h"
 #include "backup/ScanProjectFiles.h"
 #include "catalog/Records.h"
 
@@ -66,6 +68,9 @@ public:
     std::int64_t totalFiles() const { return totalFiles_; }
     std::int64_t totalBytes() const { return totalBytes_; }
     const std::string& buttonLabel() const { return buttonLabel_; }
+    // Once listed: what the backup would change relative to the newest archive, worked
+    // out on the first call (it reads every file's time and the archive's directory).
+    const PreviewChanges& changes();
 
 private:
     class ScanHost;
@@ -90,6 +95,7 @@ private:
     std::string buttonLabel_;
     bool pressed_ = false;  // the button was pressed while the scan worked
     bool waitCursor_ = false;
+    std::optional<PreviewChanges> changes_;
 };
 
 }  // namespace quillet

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/cli/CliArguments.h"
+#include "backup/BackupFileList.h"
+#include "catalog/Records.h"
 
 namespace quillet::cli {
 
@@ -49,5 +51,10 @@ int historyCommand(CliContext& ctx, const ParsedArguments& args);
 int scheduleCommand(CliContext& ctx, const ParsedArguments& args);
 int scheduleList(CliContext& ctx, const ParsedArguments& args);
 int scheduleRemove(CliContext& ctx, const ParsedArguments& args);
+int findCommand(CliContext& ctx, const ParsedArguments& args);
+int diffCommand(CliContext& ctx, const ParsedArguments& args);
+int reindexCommand(CliContext& ctx, const ParsedArguments& args);
+// 'quillet preview --changes': the new, changed and vanished files and their counts.
+void printPreviewChanges(CliContext& ctx, const Project& project, const BackupFileList& files);
 
 }  // namespace quillet::cli

@@ -86,12 +86,17 @@ const std::vector<Command>& commands() {
          1,
          componentRemove},
         {"preview",
-         "PROJECT",
+         "PROJECT [--changes]",
          "the files a backup would contain",
          "Scans the project's components as a backup does and prints, in backup order, one\n"
          "line per file: full path<TAB>size in bytes; then \"Total Files:<TAB>N\" and\n"
-         "\"Total Bytes:<TAB>N\". Nothing is written.\n",
-         {},
+         "\"Total Bytes:<TAB>N\". Nothing is written.\n"
+         "  --changes       instead of every file, what the backup would change relative to\n"
+         "                  the newest archive: \"new<TAB>FILE<TAB>size\" (largest first),\n"
+         "                  \"changed<TAB>FILE<TAB>size<TAB>what\" (size, time) and\n"
+         "                  \"vanished<TAB>ITEM<TAB>size\", then \"Compared With:\",\n"
+         "                  \"New Files:\", \"Changed Files:\" and \"Vanished Files:\".\n",
+         {{"--changes", false}},
          {"PROJECT"},
          1,
          1,
@@ -221,6 +226,47 @@ const std::vector<Command>& commands() {
          1,
          1,
          scheduleRemove},
+        {"find",
+         "PATTERN [PROJECT]",
+         "every version of a file in a project's archives",
+         "Prints each item whose name matches PATTERN (wildcards * and ?, any letter case)\n"
+         "in every archive of PROJECT, or of every project, one line per archive holding\n"
+         "it, with the fields separated by tabs: item path and name, version, archive file,\n"
+         "date (YYYY-MM-DD), time (HH:MM:SS), size, CRC-32 (hex). Versions are numbered per\n"
+         "item from 1, the newest content; archives holding identical content (same size\n"
+         "and CRC-32) share the number and follow each other. Then \"Items Found:\" and\n"
+         "\"Versions Found:\". Exit status 1 when nothing matches.\n"
+         "Only the archives' directories are read, through an index beside the record\n"
+         "files that is brought up to date as archives change.\n",
+         {},
+         {"PATTERN", "PROJECT"},
+         1,
+         2,
+         findCommand},
+        {"diff",
+         "ARCHIVE1 ARCHIVE2",
+         "what changed between two archive files",
+         "Compares the directory of ARCHIVE1 (the older) with that of ARCHIVE2 and prints\n"
+         "\"added<TAB>ITEM<TAB>size\" (largest first), \"removed<TAB>ITEM<TAB>size\" and\n"
+         "\"changed<TAB>ITEM<TAB>size<TAB>what\" (size, time, CRC), then \"Added:\",\n"
+         "\"Removed:\" and \"Changed:\" with their counts.\n",
+         {},
+         {"ARCHIVE1", "ARCHIVE2"},
+         2,
+         2,
+         diffCommand},
+        {"reindex",
+         "[PROJECT]",
+         "rebuild the index of archive directories",
+         "Empties the index beside the record files and reads the directory of every\n"
+         "archive of PROJECT, or of every project, again: \"indexed<TAB>ARCHIVE<TAB>items\"\n"
+         "each, then \"Archives:\" and \"Items:\". The index only repeats what the archives\n"
+         "hold; a missing or damaged one is rebuilt by itself when it is next used.\n",
+         {},
+         {"PROJECT"},
+         0,
+         1,
+         reindexCommand},
     };
     return table;
 }

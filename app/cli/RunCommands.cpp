@@ -43,7 +43,11 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
     // The folders a backup would leave out, as the backup names them.
     for (const SkippedFolder& f : skipped) ctx.err << failedLine(f.folder + (f.folder == "/" ? "" : "/"), f.reason);
 
-    for (const BackupFileEntry& f : files) ctx.out << field(f.FILENAME) << '\t' << f.SIZE << '\n';
+    if (args.has("--changes")) {
+        printPreviewChanges(ctx, *project, files);
+    } else {
+        for (const BackupFileEntry& f : files) ctx.out << field(f.FILENAME) << '\t' << f.SIZE << '\n';
+    }
     if (files.empty()) ctx.err << backuptext::NoFilesRow << '\n';
     ctx.out << "Total Files:\t" << run.totalFiles() << '\n' << "Total Bytes:\t" << run.totalBytes() << '\n';
     return skipped.empty() ? Success : Failed;

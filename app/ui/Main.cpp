@@ -26,6 +26,7 @@
 #include "app/ui/ConsoleIcons.h"
 #include "app/ui/ConsoleModels.h"
 #include "app/ui/DesktopViewer.h"
+#include "app/ui/FindVersionsWindow.h"
 #include "app/ui/HistoryWindow.h"
 #include "archive/ui/BatchExtract.h"
 #include "archive/ui/BatchTest.h"
@@ -216,6 +217,12 @@ void Main::buildMenu() {
     menuDeselectAll_->setObjectName("menuDeselectAll");
     menuFlipAll_ = edit->addAction("&Flip All", this, [this] { onMark(ConsoleState::MarkAction::Flip); });
     menuFlipAll_->setObjectName("menuFlipAll");
+    edit->addSeparator();
+    menuFindVersions_ = edit->addAction("Find in &All Backups...", this, [this] { onFindVersions(); });
+    menuFindVersions_->setObjectName("menuFindVersions");
+    menuFindVersions_->setShortcut(QKeySequence("Ctrl+Shift+F"));
+    menuCompare_ = edit->addAction("Co&mpare Marked Backups...", this, [this] { onCompare(); });
+    menuCompare_->setObjectName("menuCompare");
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("helpMenu");
@@ -560,6 +567,9 @@ void Main::updateToolbar() {
     menuSelectAll_->setEnabled(t.selectAll);
     menuDeselectAll_->setEnabled(t.deselectAll);
     menuFlipAll_->setEnabled(t.flipAll);
+    const bool backupsShown = state_->tab() == ConsoleTab::Backups && !state_->backups().list.empty();
+    menuFindVersions_->setEnabled(backupsShown);
+    menuCompare_->setEnabled(backupsShown && state_->backups().list.size() >= 2);
 }
 
 void Main::showItemPath() {
@@ -650,6 +660,86 @@ void Main::onFind(bool again) {
             contentsList_->setCurrentIndex(target);
             contentsList_->scrollTo(target);
         }
+    });
+}
+
+// ---- versions across the project's backups ----
+
+bool Main::showVersionItem(const VersionRow& version) {
+    const Project* p = state_->project();
+    if (!p) return false;
+    const std::string folder = destinationFolder(p->DESTINATIONPATH);
+    const auto& list = state_->backups().list;
+    for (std::size_t row = 0; row < list.size(); ++row) {
+        if (folder + list[row].name != version.found.archive) continue;
+        state_->selectBackup(static_cast<int>(row), false);
+        // Loads the archive's items with every one marked; only the version stays marked.
+        if (!state_->prepareWholeArchive()) return false;
+        bool found = false;
+        const std::string key = version.found.item.key();
+        for (LSPQEntry& e : state_->items()) {
+            const bool match = std::string(trimRight(e.ITEM_PATH_NAME)) + e.FILENAME == key;
+            e.MARK = match ? 1 : 0;
+            found = found || match;
+        }
+        return found;
+    }
+    return false;
+}
+
+void Main::versionGone(const VersionRow& version) {
+    s_.dialogs.message("The backup " + version.found.archive + " no longer holds " + version.found.item.key() + ".",
+                       "Find in All Backups", Icon::Exclamation, buttons::Ok, 1);
+}
+
+void Main::onFindVersions() {
+    command([this] {
+        const Project* p = state_->project();
+        if (!p) return;
+        std::vector<std::string> archives;
+        const std::string folder = destinationFolder(p->DESTINATIONPATH);
+        for (const DirEntry& e : state_->backups().list) archives.push_back(folder + e.name);
+        FindVersionsWindow::Actions actions;
+        actions.restore = [this](const VersionRow& v) {
+            if (!showVersionItem(v)) return versionGone(v);
+            s_.archive.USE_LSP_MESSAGE_PUMP = 1;
+            BatchExtract(s_, this);
+        };
+        actions.view = [this](const VersionRow& v) {
+            if (!showVersionItem(v)) return versionGone(v);
+            const auto& items = state_->items();
+            for (std::size_t row = 0; row < items.size(); ++row)
+                if (items[row].MARK == 1) {
+                    state_->ViewArchiveItem(static_cast<int>(row), viewer_);
+                    return;
+                }
+        };
+        FindVersionsWindow w(s_.catalog.database().folder(), archives, actions, s_.paths.manualFolder, this);
+        if (versionsWindowHook_) versionsWindowHook_(w);
+        w.exec();
+    });
+}
+
+void Main::onCompare() {
+    command([this] {
+        const Project* p = state_->project();
+        if (!p) return;
+        const auto& list = state_->backups().list;
+        const auto& marks = state_->backupMarks();
+        std::vector<std::size_t> marked;
+        for (std::size_t row = 0; row < list.size() && row < marks.size(); ++row)
+            if (marks[row]) marked.push_back(row);
+        if (marked.size() != 2) {
+            s_.dialogs.message("Mark exactly two backups to compare.", "Compare Backups", Icon::Information,
+                               buttons::Ok, 1);
+            return;
+        }
+        // The list is in number order: the higher number is the older backup.
+        const std::string folder = destinationFolder(p->DESTINATIONPATH);
+        CompareWindow w(s_.catalog.database().folder(), folder + list[marked[1]].name, folder + list[marked[0]].name,
+                        s_.paths.manualFolder, this);
+        if (versionsWindowHook_) versionsWindowHook_(w);
+        w.exec();
     });
 }
 

@@ -11,6 +11,7 @@ class QAbstractItemView;
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDialog;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -25,6 +26,7 @@ class BackupListModel;
 class BackupRunDriver;
 class ContentsModel;
 class ProjectListModel;
+struct VersionRow;
 
 // The console: the projects, the archive files of the selected project and the items of
 // the selected archive on three tabs, with the menu, the toolbar whose buttons act on the
@@ -60,6 +62,8 @@ public:
         driverFactory_ = std::move(factory);
     }
     void setFileViewer(FileViewer viewer) { viewer_ = std::move(viewer); }
+    // Called with the "Find in All Backups" or "Compare Backups" window before it runs.
+    void setVersionsWindowHook(std::function<void(QDialog&)> hook) { versionsWindowHook_ = std::move(hook); }
     // The pop-up menu of a list as it would open now (empty list: nothing), and the
     // command of its choice n (from 1, separators not counted).
     std::unique_ptr<QMenu> popupMenu(QAbstractItemView* list);
@@ -106,12 +110,18 @@ private:
     void onSortChanged();
     void onHeadingDoubleClicked(int column);
     void showItemPath();
+    void onFindVersions();
+    void onCompare();
+    // Selects the version's archive with only its item marked; false when it is gone.
+    bool showVersionItem(const VersionRow& version);
+    void versionGone(const VersionRow& version);
 
     const Services& s_;
     std::unique_ptr<ConsoleState> state_;
     std::function<void()> minimize_;
     std::function<std::unique_ptr<BackupRunDriver>(QWidget*)> driverFactory_;
     FileViewer viewer_;
+    std::function<void(QDialog&)> versionsWindowHook_;
     bool syncing_ = false;
     bool closingForShutdown_ = false;
     std::map<QWidget*, QString> tips_;  // every control's tip, kept to be restored
@@ -161,6 +171,8 @@ private:
     QAction* menuSelectAll_;
     QAction* menuDeselectAll_;
     QAction* menuFlipAll_;
+    QAction* menuFindVersions_;
+    QAction* menuCompare_;
 };
 
 // The interactive console: opens it (minimised when asked or when StartMinimized is on),

@@ -75,6 +75,13 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QDialog(parent) {
     skippedLine_->setStyleSheet(QStringLiteral("color: #c00000;"));
     skippedLine_->setVisible(false);
 
+    changesLine_ = new QLabel(this);
+    changesLine_->setObjectName("changeCounts");
+    changesLine_->setAccessibleName("Changes");
+    changesLine_->setTextFormat(Qt::PlainText);
+    changesLine_->setWordWrap(true);
+    changesLine_->setVisible(false);
+
     button_ = new QPushButton(backuptext::CancelButton, this);
     button_->setObjectName("actionButton");
     button_->setAccessibleName(withoutAmpersand(backuptext::CancelButton));
@@ -98,6 +105,7 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QDialog(parent) {
     layout->addWidget(statusLine_);
     layout->addWidget(list_, 1);
     layout->addWidget(skippedLine_);
+    layout->addWidget(changesLine_);
     layout->addLayout(bottom);
     resize(640, 460);
 
@@ -138,6 +146,7 @@ void PreviewWindow::onTimer() {
     if (!scanning) {
         timer_->stop();
         showSkipped();
+        showChanges();
     }
 }
 
@@ -206,6 +215,23 @@ void PreviewWindow::showFiles(const BackupFileList& files) {
 
 void PreviewWindow::showNoFilesRow() {
     model_->setSingleRow(backuptext::NoFilesRow);
+}
+
+void PreviewWindow::showChanges() {
+    if (!run_ || run_->phase() != PreviewRun::Phase::Listed) return;
+    const PreviewChanges& p = run_->changes();
+    const ItemChanges& c = p.changes;
+    const QString counts = QString("%1 new, %2 changed, %3 vanished")
+                               .arg(groupedNumber(static_cast<std::int64_t>(c.added.size())))
+                               .arg(groupedNumber(static_cast<std::int64_t>(c.changed.size())))
+                               .arg(groupedNumber(static_cast<std::int64_t>(c.removed.size())));
+    if (p.newestArchive.empty()) {
+        changesLine_->setText("Changes: " + counts + " (there is no backup yet)");
+    } else {
+        const std::string name = p.newestArchive.substr(p.newestArchive.rfind('/') + 1);
+        changesLine_->setText("Changes since " + QString::fromStdString(name) + ": " + counts);
+    }
+    changesLine_->setVisible(true);
 }
 
 void PreviewWindow::setTotals(std::int64_t files, std::int64_t bytes) {

@@ -33,6 +33,7 @@ public:
     void showNow() {
         showPending(true);
         showSkipped();
+        showChanges();
     }
     // How long one timer turn may scan before the loop gets control back; 0 is one unit.
     void setSliceMilliseconds(int ms) { sliceMs_ = ms; }
@@ -61,6 +62,7 @@ private:
     void onButton();
     void showPending(bool now);
     void showSkipped();
+    void showChanges();
 
     PreviewRun* run_ = nullptr;
     bool stepping_ = false;
@@ -75,6 +77,7 @@ private:
     QLabel* totalFiles_;
     QLabel* totalBytes_;
     QLabel* skippedLine_;
+    QLabel* changesLine_;
     QPushButton* button_;
     QTimer* timer_;
 };
