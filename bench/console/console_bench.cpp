@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -58,7 +59,10 @@ public:
         timer_.setInterval(0);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             const qint64 now = clock_.nsecsElapsed();
-            if (last_ >= 0) longest_ = std::max(longest_, now - last_);
+            if (last_ >= 0 && now - last_ > longest_) {
+                longest_ = now - last_;
+                where_ = place();
+            }
             last_ = now;
             // The body starts from the event loop, as a user's command does, once the
             // meter is ticking; the loop ends a few turns after it returned.
@@ -83,6 +87,8 @@ public:
         timer_.stop();
         return longest_ / 1e6;
     }
+    // Where the longest gap ended: the status line of the window on top, if any.
+    const std::string& where() const { return where_; }
 
 private:
     QTimer timer_;
@@ -92,6 +98,14 @@ private:
     qint64 longest_ = 0;
     int ticks_ = 0;
     int done_ = 0;
+    std::string where_;
+
+    static std::string place() {
+        QWidget* top = QApplication::activeModalWidget();
+        if (!top) return "the console";
+        auto* status = top->findChild<QLabel*>("statusLine");
+        return top->objectName().toStdString() + (status ? ": " + status->text().toStdString() : std::string());
+    }
 };
 
 void settle() {
@@ -290,6 +304,7 @@ int main(int argc, char** argv) {
     std::printf("| longest event-loop gap while the archive loads | %.0f ms | target 500 ms | |\n", loadGap);
     std::printf("| longest event-loop gap during a backup of %s (%.1f s) | %.0f ms | target 100 ms | |\n",
                 source.c_str(), backupSeconds, backupGap);
+    std::printf("(the longest gap of the backup ended in %s)\n", meter.where().c_str());
     window.state().closeRequested(true);
     fsys::remove_all(work);
     return 0;

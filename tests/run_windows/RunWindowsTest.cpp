@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -81,8 +82,9 @@ TEST(RestoreWindow, DefaultOptionsFailEachItemWithOneMessageAndStillComplete) {
 
         RestoreWindow window(b.services, "");
         window.show();
-        ASSERT_TRUE(window.restoreRun().acceptRoot(root).accepted);
-        window.startRestore();
+        window.findChild<QComboBox*>("rootDestination")->setEditText(QString::fromStdString(root));
+        window.startRestore();  // takes the typed root first
+        ASSERT_EQ(window.restoreRun().root(), root);
         for (int i = 0; i < 100000 && window.restoreRun().timerRunning(); ++i) QTest::qWait(1);
 
         const std::size_t items = b.sources.size();
