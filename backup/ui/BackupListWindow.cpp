@@ -1,5 +1,7 @@
 #include "backup/ui/BackupListWindow.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -21,6 +23,7 @@ constexpr qint64 RedrawMs = 33;  // at most about 30 redraws a second
 // ... and, where drawing is slow (a busy machine, a long list), never more than about a
 // twelfth of the time: the run's own work must not wait for its picture.
 constexpr qint64 DrawShare = 12;
+constexpr qint64 MaxWaitMs = 500;  // one slow redraw does not freeze the picture
 
 QString withoutAmpersand(QString text) {
     return text.remove('&');
@@ -116,7 +119,7 @@ bool BackupListWindow::event(QEvent* e) {
 }
 
 void BackupListWindow::scheduleFlush() {
-    const qint64 wait = std::max(RedrawMs, (flushNs_ + updateNs_) * DrawShare / 1000000);
+    const qint64 wait = std::clamp<qint64>((flushNs_ + updateNs_) * DrawShare / 1000000, RedrawMs, MaxWaitMs);
     if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= wait) {
         flush();
     } else if (!flushTimer_->isActive()) {
