@@ -309,8 +309,13 @@ void BackupRun::finish() {
         WriteArchiveComment(*a_.archive, a_.programFolder, a_.project.NOTES, s_.clock);
         crashPoint(CrashPoint::CommentItemWritten);
     }
-    // The archive is complete on disk before the rotation's plan records it.
+    // The archive is complete on disk before the rotation's plan records it. Its last sync
+    // lets events through: a press of the button meanwhile is a stop request the finished
+    // archive no longer needs.
+    inPackCall_ = true;
     LSP_RESETDLL();
+    inPackCall_ = false;
+    stopRequested_ = false;
     std::string why;
     std::int64_t compressedBytes = 0;
     bool checked = false;
