@@ -421,6 +421,7 @@ void RestoreRun::start() {
         return;
     }
     rememberDestination(s_.settings, destinations_, root_);
+    shownErrors_.clear();
     begin();
 }
 
@@ -428,7 +429,17 @@ std::int16_t RestoreRun::runItem(const WorkEntry& entry) {
     // The library takes the root with its "/"; "/" itself is the whole disk.
     // (The current folder is the file system's own and no extraction moves it.)
     s_.archive.UNPACK_DIRECTORY = withSlash(root_);
-    return s_.archive.Extract(entry.index);
+    // One box for each kind of failure: a run whose items all fail the same way (thousands
+    // of them into folders that are not there) would otherwise stop at every item and
+    // never come to its end. Each failed item is still marked bad and counted.
+    const std::int16_t status = s_.archive.Extract(entry.index, false);
+    if (status > 1 && shownErrors_.insert(status).second) {
+        std::string text = lspclass::ItemErrorText(status, s_.archive.LSPQ[entry.index]);
+        if (status == LSP_E_CREATE_OUTPUT && s_.archive.USE_PATH_INFO != 0 && s_.archive.CREATE_DIRECTORY == 0)
+            text += archivetext::MissingFolderHint;
+        s_.dialogs.message(text, "Error", Icon::Exclamation);
+    }
+    return status;
 }
 
 bool RestoreRun::endsRun(std::int16_t status) const {

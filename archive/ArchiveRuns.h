@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ inline constexpr const char* RemoveFromList = "Remove Selected File from Restore
 // The overwrite question of "&Prompt user": the library's Yes, No and Cancel, and "All",
 // which answers Yes for the rest of the run.
 inline constexpr const char* OverwriteButtons = "&Yes|&No|&All|&Cancel";
+// Added to "Error creating output file" when stored paths are used without creating folders.
+inline constexpr const char* MissingFolderHint =
+    "||The item's folder may be missing below the root folder. \"Create Sub-Directories\" creates missing "
+    "folders; the other items that fail this way are marked without another message.";
 }  // namespace archivetext
 
 // "Completed - 3 Error(s)".
@@ -267,6 +272,7 @@ private:
 
     std::string root_;
     std::vector<std::string> destinations_;
+    std::set<std::int16_t> shownErrors_;  // failures of the run whose box has been shown
 };
 
 }  // namespace quillet

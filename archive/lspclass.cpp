@@ -451,7 +451,7 @@ std::uint8_t lspclass::Test(std::size_t index) {
     return static_cast<std::uint8_t>(status & 0xFF);
 }
 
-std::int16_t lspclass::Extract(std::size_t index) {
+std::int16_t lspclass::Extract(std::size_t index, bool showError) {
     if (!readEntry(index)) return 1;
     SetUnpackFlags();
     // A blank field means no folder was chosen; a chosen one goes to the library as it is.
@@ -464,7 +464,7 @@ std::int16_t lspclass::Extract(std::size_t index) {
             LSP_UNPACK(ITEM_NAME.c_str(), PATH_INFO.c_str(), archive.c_str(), UNPACK_DIRECTORY.c_str(), UNPACK_FLAG);
     }
     if (status > 1) {
-        dialogs_.message(ItemErrorText(status, LSPQ[index]), "Error", Icon::Exclamation);
+        if (showError) dialogs_.message(ItemErrorText(status, LSPQ[index]), "Error", Icon::Exclamation);
         return status;
     }
     if (status == LSP_CANCELLED || status == LSP_ANSWERED_NO || status == LSP_INTERRUPTED) return status;

@@ -124,9 +124,9 @@ public:
     std::size_t DeleteMarked(std::uint8_t noRelist = 0);
     // Status of the test call, low byte; 0 when the entry cannot be read.
     std::uint8_t Test(std::size_t index);
-    // 0, or -30/-22/-2, or an error status above 1 (after its message); 1 when the entry
-    // cannot be read.
-    std::int16_t Extract(std::size_t index);
+    // 0, or -30/-22/-2, or an error status above 1 (after its message, unless showError
+    // is false); 1 when the entry cannot be read.
+    std::int16_t Extract(std::size_t index, bool showError = true);
 
     static std::string ErrorText(int status);
     // ErrorText of a status met on item e; a method that cannot be read is named by number.

@@ -336,8 +336,13 @@ void BackupRun::finish() {
     }
     copiedFiles_ = LSP_REFERENCECOPIED();
     LSP_REFERENCE(nullptr);
-    // The archive is complete on disk before the rotation's plan records it.
+    // The archive is complete on disk before the rotation's plan records it. Its last sync
+    // lets events through: a press of the button meanwhile is a stop request the finished
+    // archive no longer needs.
+    inPackCall_ = true;
     LSP_RESETDLL();
+    inPackCall_ = false;
+    stopRequested_ = false;
     std::string why;
     std::int64_t compressedBytes = 0;
     bool checked = false;

@@ -338,7 +338,9 @@ struct ProjectScan::State {
                     const FolderWalk::Step r = walk->step();
                     if (r == FolderWalk::Step::Failed) return end(ScanOutcome::PathNotFound);
                     if (r == FolderWalk::Step::Listed) {
-                        if (stopConfirmed(s)) return end(ScanOutcome::Cancelled);
+                        // A scan run in one call (the backup's) lets the window breathe
+                        // after every folder of a large tree too, not only per mask.
+                        if (cancelConfirmed(s)) return end(ScanOutcome::Cancelled);
                         return true;
                     }
                     if (r == FolderWalk::Step::Done) {

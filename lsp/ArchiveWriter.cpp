@@ -552,7 +552,7 @@ std::int16_t ArchiveWriter::finish() {
     if (const auto s = flush(); s != LSP_OK) return s;
     quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryWritten);
     // fsync, not fdatasync: the archive's permissions are to survive a power loss too.
-    if (::fsync(fd_) != 0) return error_ = writeFailure(errno);
+    if (const int err = syncLettingEventsThrough(fd_, packHost()); err != 0) return error_ = writeFailure(err);
     quillet::crashPoint(quillet::CrashPoint::ArchiveSynced);
     return LSP_OK;
 }

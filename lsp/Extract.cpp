@@ -1,12 +1,17 @@
 #include "lsp/Extract.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lsp/EntryData.h"
@@ -87,6 +92,56 @@ Fd createTemporary(int dirFd, const std::string& name, std::string& tempName, bo
     return Fd();
 }
 
+// The process id in a temporary name ".NAME.lsp-PID-N" (createTemporary), or 0.
+pid_t temporaryOwner(std::string_view name) {
+    if (name.size() < 9 || name.front() != '.') return 0;
+    const std::size_t tag = name.rfind(".lsp-");
+    if (tag == std::string_view::npos || tag < 2) return 0;
+    std::string_view rest = name.substr(tag + 5);
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == rest.size() || dash > 9) return 0;
+    pid_t pid = 0;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (i == dash) continue;
+        if (rest[i] < '0' || rest[i] > '9') return 0;
+        if (i < dash) pid = pid * 10 + (rest[i] - '0');
+    }
+    return pid;
+}
+
+// Removes what killed restores left in a folder: temporary files and links of ours whose
+// process is gone. A live process's temporary, ours or anyone's, and other users' files
+// are left alone.
+void removeDeadTemporaries(int dirFd) {
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    const uid_t me = ::geteuid();
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) continue;
+        const pid_t owner = temporaryOwner(entry->d_name);
+        if (owner <= 0 || owner == ::getpid()) continue;
+        if (::kill(owner, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to know
+        struct stat st {};
+        if (::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if ((!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) || st.st_uid != me) continue;
+        ::unlinkat(fd, entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
+// Each folder that existed before this process wrote to it is cleaned once.
+void cleanFolderOnce(int dirFd) {
+    static std::set<std::pair<dev_t, ino_t>> cleaned;
+    struct stat st {};
+    if (::fstat(dirFd, &st) != 0) return;
+    if (cleaned.insert({st.st_dev, st.st_ino}).second) removeDeadTemporaries(dirFd);
+}
+
 }  // namespace
 
 std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::string& destination,
@@ -116,6 +171,8 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
         if (next < 0) return LSP_E_CREATE_OUTPUT;  // a link or a file where a folder should be
         dir = Fd(next);
     }
+
+    cleanFolderOnce(dir.fd);
 
     const std::string& name = e.itemName;
     struct stat existing {};

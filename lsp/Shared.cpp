@@ -3,7 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace lsp {
@@ -114,6 +118,30 @@ void fillBuffer(char* buffer, std::string_view text) {
     const std::size_t n = text.size() < 254 ? text.size() : 254;
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
+}
+
+int syncLettingEventsThrough(int fd, const LSP_HOST& host) {
+    if (!host.pumpEvents) return ::fsync(fd) == 0 ? 0 : errno;
+    std::mutex m;
+    std::condition_variable finished;
+    bool done = false;
+    int result = 0;
+    std::thread worker([&] {
+        const int r = ::fsync(fd) == 0 ? 0 : errno;
+        const std::lock_guard<std::mutex> hold(m);
+        result = r;
+        done = true;
+        finished.notify_one();
+    });
+    std::unique_lock<std::mutex> hold(m);
+    while (!finished.wait_for(hold, std::chrono::milliseconds(10), [&] { return done; })) {
+        hold.unlock();
+        host.pumpEvents(host.context);
+        hold.lock();
+    }
+    hold.unlock();
+    worker.join();
+    return result;
 }
 
 }  // namespace lsp

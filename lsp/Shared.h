@@ -68,6 +68,11 @@ std::string absolutePath(std::string_view path);
 // Status of a failed write: disk full (20) or any other write failure (28).
 std::int16_t writeFailure(int err);
 
+// fsync(fd) that lets the host's events through while the disk works (it can take seconds
+// for a large new archive): the sync runs on a helper thread, the caller's thread pumps.
+// 0 or the errno of the failed sync.
+int syncLettingEventsThrough(int fd, const LSP_HOST& host);
+
 // Copies at most 254 characters of text and the NUL into a C buffer (nothing for a null buffer).
 void fillBuffer(char* buffer, std::string_view text);
 

@@ -1,6 +1,9 @@
 #include "archive/ui/ArchiveRunWindow.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
+#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -106,11 +109,22 @@ void ArchiveRunWindow::reject() {
     onButton();
 }
 
+bool ArchiveRunWindow::event(QEvent* e) {
+    if (e->type() != QEvent::UpdateRequest) return QDialog::event(e);
+    QElapsedTimer drawing;
+    drawing.start();
+    const bool handled = QDialog::event(e);
+    drawNs_ = drawing.nsecsElapsed();
+    return handled;
+}
+
 void ArchiveRunWindow::scheduleFlush() {
-    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= RedrawMs) {
+    // Where drawing is slow (a busy machine), at most about a twelfth of the time goes to it.
+    const qint64 wait = std::clamp<qint64>(drawNs_ * 12 / 1000000, RedrawMs, 500);
+    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= wait) {
         flush();
     } else if (!flushTimer_->isActive()) {
-        flushTimer_->start(RedrawMs - static_cast<int>(sinceFlush_.elapsed()));
+        flushTimer_->start(static_cast<int>(wait - sinceFlush_.elapsed()));
     }
 }
 

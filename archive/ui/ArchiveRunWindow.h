@@ -47,6 +47,7 @@ protected:
     ArchiveRunWindow(QString heading, QString sizeHeading, QWidget* parent);
     virtual ArchiveRun& run() = 0;
     void onButton();
+    bool event(QEvent* e) override;  // times the redraws
 
     QLabel* statusLine_;
     QTreeView* list_;
@@ -62,6 +63,7 @@ private:
     QTimer* timer_;
     QTimer* flushTimer_;
     QElapsedTimer sinceFlush_;
+    qint64 drawNs_ = 0;  // how long the last redraw took
     QElapsedTimer sincePump_;
     bool stepping_ = false;
     int progress_ = 0;

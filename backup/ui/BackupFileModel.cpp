@@ -57,6 +57,12 @@ void BackupFileModel::fileChanged(std::size_t index) {
     emit dataChanged(this->index(row, 0), this->index(row, 1));
 }
 
+void BackupFileModel::rowsChanged(std::size_t first, std::size_t last) {
+    if (!files_ || first > last || first >= files_->size()) return;
+    last = std::min(last, files_->size() - 1);
+    emit dataChanged(index(static_cast<int>(first), 0), index(static_cast<int>(last), 1));
+}
+
 int BackupFileModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid()) return 0;
     if (files_) return static_cast<int>(files_->size());

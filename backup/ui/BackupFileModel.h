@@ -21,6 +21,8 @@ public:
     // One row with this text and no size.
     void setSingleRow(const QString& text);
     void fileChanged(std::size_t index);
+    // Rows first..last (from 0) have new icons: one redraw for all of them.
+    void rowsChanged(std::size_t first, std::size_t last);
     // The preview lists names and sizes only: no state icon in front of the name.
     void setShowIcons(bool show) { showIcons_ = show; }
 

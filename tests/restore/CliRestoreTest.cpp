@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -107,6 +108,81 @@ TEST(RestoreCrash, KilledRestoreLeavesOnlyWholeFilesUnderFinalNames) {
     const test::CliResult done = test::runQuillet(home, out, args);
     ASSERT_EQ(done.status, 0) << done.err;
     for (const auto& [path, content] : fresh) EXPECT_EQ(test::readFile(out + path), content) << path;
+}
+
+// A process that made the given temporaries in folder and was then killed (SIGKILL) and
+// reaped: its PID names no live process any more. Returns that PID.
+pid_t killedMaker(const std::string& folder, const std::vector<std::string>& patterns) {
+    int ready[2];
+    int hold[2];
+    if (::pipe(ready) != 0 || ::pipe(hold) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::string id = std::to_string(::getpid());
+        for (const std::string& p : patterns) {
+            std::string name = p;
+            name.replace(name.find("PID"), 3, id);
+            if (name.ends_with("/"))
+                ::mkdir((folder + "/" + name).c_str(), 0700);
+            else if (name.front() == '@')  // a link, as a link item's temporary is
+                (void)!::symlink("nowhere", (folder + "/" + name.substr(1)).c_str());
+            else
+                ::close(::open((folder + "/" + name).c_str(), O_WRONLY | O_CREAT, 0600));
+        }
+        char c = 1;
+        (void)!::write(ready[1], &c, 1);
+        (void)!::read(hold[0], &c, 1);  // held here until killed
+        ::_exit(0);
+    }
+    char c;
+    (void)!::read(ready[0], &c, 1);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    for (int fd : {ready[0], ready[1], hold[0], hold[1]}) ::close(fd);
+    return pid;
+}
+
+// The hidden temporaries of a killed restore are removed by the next restore that writes
+// to their folder; a live process's temporaries, other names, folders and the folders the
+// restore does not write to are left alone.
+TEST(RestoreCrash, LeftoversOfKilledRestoresGoLiveTemporariesStay) {
+    test::BackupBench b;
+    const std::string file = b.dir.write("src/a.txt", "alpha\n");
+    b.component(b.src, "*.*");
+    test::RecordingView view;
+    BackupCommandState state;
+    ASSERT_EQ(b.execute(state, view), ExecuteOutcome::Succeeded) << b.dialogs.report();
+    const std::string out = b.dir.mkdir("out");
+    const std::string written = out + fs::path(file).parent_path().string();
+    fs::create_directories(written);
+    const std::string untouched = b.dir.mkdir("out/elsewhere");
+
+    const pid_t dead = killedMaker(written, {".a.txt.lsp-PID-1", "@.b.txt.lsp-PID-2", ".c.lsp-PID-3/"});
+    ASSERT_GT(dead, 0);
+    killedMaker(untouched, {".d.txt.lsp-PID-1"});
+    const std::string live = ".e.txt.lsp-" + std::to_string(::getpid()) + "-1";  // this test is alive
+    b.dir.write("out" + fs::path(file).parent_path().string() + "/" + live, "in use");
+    b.dir.write("out" + fs::path(file).parent_path().string() + "/.notes.lsp-x1-1", "not a temporary");
+    const std::string d = std::to_string(dead);
+
+    const test::CliResult done =
+        test::runQuillet(b.dir.mkdir("clihome"), out, {"restore", b.dest + "PREF0001.LSP", "--to", out, "--paths"});
+    ASSERT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(test::readFile(out + file), "alpha\n");
+    const struct {
+        std::string path;
+        bool stays;
+    } cases[] = {
+        {written + "/.a.txt.lsp-" + d + "-1", false},
+        {written + "/.b.txt.lsp-" + d + "-2", false},
+        {written + "/.c.lsp-" + d + "-3", true},  // a folder
+        {written + "/" + live, true},
+        {written + "/.notes.lsp-x1-1", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fs::exists(fs::symlink_status(c.path)), c.stays) << c.path;
+    EXPECT_EQ(std::distance(fs::directory_iterator(untouched), fs::directory_iterator()), 1)
+        << "a folder the restore does not write to is not looked at";
 }
 
 // --prompt asks on the terminal for each existing file; without it nothing is asked and
