@@ -28,21 +28,8 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ -x "$quillet" ] || { echo "no program at $quillet (build it, or give --quillet)" >&2; exit 1; }
-[ -n "$work" ] || work=${TMPDIR:-/tmp}/quillet-backup-bench
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-
-if [ -z "$folder" ]; then
-    folder=$work/data
-    if [ ! -d "$folder" ]; then
-        echo "copying /usr/include and /usr/share/doc to $folder ..."
-        mkdir -p "$folder"
-        for src in /usr/include /usr/share/doc; do
-            (cd / && find "${src#/}" -type f -exec cp --parents -p -t "$folder" {} + 2>/dev/null) || true
-        done
-    fi
-fi
-folder=$(cd "$folder" && pwd)
+. "$here/bench/bench_data.sh"
+bench_prepare quillet-backup-bench
 
 export QUILLET_HOME=$work/home
 rm -rf "$QUILLET_HOME" "$work/dest" "$work/zip"

@@ -28,21 +28,8 @@ done
 quillet=$build/quillet
 window=$build/bench/restore/bench_restore_window
 [ -x "$quillet" ] || { echo "no program at $quillet (build it, or give --build)" >&2; exit 1; }
-[ -n "$work" ] || work=${TMPDIR:-/tmp}/quillet-restore-bench
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
-
-if [ -z "$folder" ]; then
-    folder=$work/data
-    if [ ! -d "$folder" ]; then
-        echo "copying /usr/include and /usr/share/doc to $folder ..."
-        mkdir -p "$folder"
-        for src in /usr/include /usr/share/doc; do
-            (cd / && find "${src#/}" -type f -exec cp --parents -p -t "$folder" {} + 2>/dev/null) || true
-        done
-    fi
-fi
-folder=$(cd "$folder" && pwd)
+. "$here/bench/bench_data.sh"
+bench_prepare quillet-restore-bench
 
 export QUILLET_HOME=$work/home
 if [ ! -f "$work/dest/BNCH0001.LSP" ]; then

@@ -16,70 +16,10 @@ import tempfile
 import time
 
 import pyatspi
-from gi.repository import Atspi, GLib
+from gi.repository import Atspi
 
-failures = []
-passes = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    (passes if ok else failures).append(what)
-
-
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        yield from walk(child, depth + 1)
-
-
-def wait_for(find, what, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        found = find()
-        if found is not None:
-            return found
-        time.sleep(0.2)
-    raise SystemExit("not found: " + what)
-
-
-def application(pid):
-    for app in pyatspi.Registry.getDesktop(0):
-        try:
-            if app is not None and app.get_process_id() == pid:
-                return app
-        except Exception:
-            pass
-    return None
-
-
-def named(root, name, role=None):
-    for node in walk(root):
-        try:
-            if node.name == name and (role is None or node.getRole() == role):
-                return node
-        except Exception:
-            pass
-    return None
-
-
-def press(node):
-    action = node.queryAction()
-    index = 0
-    for i in range(action.nActions):
-        if action.getName(i) in ("press", "click", "activate", "Press", "toggle"):
-            index = i
-            break
-    try:
-        action.doAction(index)
-    except GLib.GError:
-        pass  # a command that opens a modal window answers only when it is gone
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "console_ui"))
+from screen_reader import check, walk, wait_for, application, named, press, summary  # noqa: E402
 
 
 def read(path):
@@ -163,8 +103,7 @@ def main():
     finally:
         if process.poll() is None:
             process.kill()
-    print("%d passed, %d failed" % (len(passes), len(failures)))
-    return 1 if failures else 0
+    return summary()
 
 
 if __name__ == "__main__":

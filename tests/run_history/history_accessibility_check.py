@@ -12,58 +12,12 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 import pyatspi
-from gi.repository import Atspi, GLib
+from gi.repository import Atspi
 
-failures = []
-
-
-def check(what, ok):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
-
-
-def walk(node, depth=0):
-    if node is None or depth > 40:
-        return
-    yield node
-    for i in range(node.childCount):
-        try:
-            child = node.getChildAtIndex(i)
-        except Exception:
-            continue
-        yield from walk(child, depth + 1)
-
-
-def wait_for(find, what, seconds=60):
-    end = time.time() + seconds
-    while time.time() < end:
-        found = find()
-        if found is not None:
-            return found
-        time.sleep(0.3)
-    raise SystemExit("not found: " + what)
-
-
-def named(root, name, role=None):
-    for node in walk(root):
-        try:
-            if node.name == name and (role is None or node.getRole() == role):
-                return node
-        except Exception:
-            pass
-    return None
-
-
-def press(node):
-    action = node.queryAction()
-    try:
-        action.doAction(0)
-    except GLib.GError:
-        pass  # a button that opens a modal window answers only when it has closed
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "console_ui"))
+from screen_reader import check, walk, wait_for, named, press, summary  # noqa: E402
 
 
 def main():
@@ -109,8 +63,7 @@ def main():
     finally:
         process.terminate()
         process.wait(30)
-    print("%d failure(s)" % len(failures))
-    return 1 if failures else 0
+    return summary()
 
 
 if __name__ == "__main__":
