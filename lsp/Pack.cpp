@@ -418,8 +418,8 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     }
     // Read and compressed ahead, if the host announced the file and it is as it was then.
     PreparedFile ahead;
-    bool prepared = !copied && source.fd >= 0 && request.level > 0 &&
-                    lookaheadTake(filePath, request.level, source.st, ahead);
+    bool prepared =
+        !copied && source.fd >= 0 && request.level > 0 && lookaheadTake(filePath, request.level, source.st, ahead);
     // A file that changed while it was read is packed once more from the start, over the
     // same place in the archive; a second change leaves it out.
     for (int attempt = 0; !copied; ++attempt) {

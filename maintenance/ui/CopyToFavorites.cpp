@@ -10,9 +10,9 @@
 #include <QVBoxLayout>
 
 #include "framework/Dialogs.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/ui/CopyToFavoritesWindow.h"
-#include "framework/ui/Controls.h"
 #include "platform/FolderLock.h"
 #include "platform/Paths.h"
 #include "platform/Utf8Text.h"

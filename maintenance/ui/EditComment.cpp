@@ -8,10 +8,10 @@
 #include "catalog/ArchiveComment.h"
 #include "framework/Clock.h"
 #include "framework/Dialogs.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/HousekeepingRules.h"
 #include "maintenance/ui/EditCommentWindow.h"
-#include "framework/ui/Controls.h"
 #include "platform/Paths.h"
 #include "platform/Utf8Text.h"
 

@@ -8,10 +8,10 @@
 
 #include "archive/lspclass.h"
 #include "framework/Settings.h"
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/FindItems.h"
 #include "maintenance/ui/FindFileWindow.h"
-#include "framework/ui/Controls.h"
 #include "platform/Paths.h"
 
 namespace quillet {

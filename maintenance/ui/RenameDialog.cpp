@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "framework/ui/Controls.h"
 #include "framework/ui/HelpManual.h"
 #include "maintenance/HousekeepingRules.h"
-#include "framework/ui/Controls.h"
 #include "maintenance/ui/RenameWindow.h"
 #include "platform/Paths.h"
 
