@@ -189,9 +189,11 @@ void LspTest::SetUp() {
 }
 
 void LspTest::TearDown() {
-    LSP_RESETDLL();
+    // The test's host lived in the test body, which has returned: take it away before a
+    // batch still open is completed, since completing it may pump the host's events.
     LSP_PINIT_MP(nullptr);
     LSP_UINIT_MP(nullptr);
+    LSP_RESETDLL();
     LSP_RELATIVEPATH("", 0);
 }
 
