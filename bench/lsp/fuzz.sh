@@ -13,7 +13,7 @@ target=${2:-reader}
 work=${LSP_FUZZ_DIR:-$top/build-fuzz}
 # The platform helpers the library pair uses, and the libraries it links.
 platform=("$top"/platform/{CrashPoint,DateCodes,Folders,Utf8Text}.cpp)
-libs=(-lz -lbz2)
+libs=(-lz -lbz2 -ldeflate -lisal -pthread)
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 [ -n "$cxx" ] || { echo "clang++ is needed for fuzzing" >&2; exit 2; }
 fuzz_flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I"$top")
