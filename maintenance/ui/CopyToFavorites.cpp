@@ -91,24 +91,11 @@ CopyToFavoritesWindow::CopyToFavoritesWindow(const Services& services, const std
         accept();
     });
 
-    auto* okButton = makeButton(this, "&OK", "okButton");
-    okButton->setDefault(true);
-    auto* cancelButton = makeButton(this, "&Cancel", "cancelButton");
-    auto* helpButton = makeButton(this, "&Help", "helpButton");
-    connect(okButton, &QPushButton::clicked, this, &CopyToFavoritesWindow::accept);
-    connect(cancelButton, &QPushButton::clicked, this, &CopyToFavoritesWindow::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { HelpManual(services_.paths.manualFolder).open("copy-to-favorites"); });
-
     auto* entryRow = new QHBoxLayout;
     entryRow->addWidget(label);
     entryRow->addWidget(entry_, 1);
     entryRow->addWidget(browseButton);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
+    auto* buttons = okCancelHelpRow(this, services_.paths.manualFolder, "copy-to-favorites");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(entryRow);
     layout->addWidget(list_, 1);

@@ -44,23 +44,11 @@ EditCommentWindow::EditCommentWindow(const Services& services, QWidget* parent) 
     notes_->setTabChangesFocus(true);
     notes_->setMinimumSize(420, 200);
 
-    auto* okButton = makeButton(this, "&OK", "okButton");
-    okButton->setDefault(true);
-    auto* cancelButton = makeButton(this, "&Cancel", "cancelButton");
-    auto* helpButton = makeButton(this, "&Help", "helpButton");
     auto* dateButton = makeButton(this, "&Date/Time", "dateTimeButton");
-    connect(okButton, &QPushButton::clicked, this, &EditCommentWindow::accept);
-    connect(cancelButton, &QPushButton::clicked, this, &EditCommentWindow::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { HelpManual(services_.paths.manualFolder).open("edit-comment"); });
     connect(dateButton, &QPushButton::clicked, this, &EditCommentWindow::appendDateTime);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(dateButton);
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
+    auto* buttons = okCancelHelpRow(this, services_.paths.manualFolder, "edit-comment");
+    buttons->insertWidget(0, dateButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(notes_, 1);
     layout->addLayout(buttons);

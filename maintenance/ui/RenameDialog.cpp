@@ -32,23 +32,10 @@ RenameWindow::RenameWindow(const Services& services, const std::string& archiveP
     entry_->setText(QString::fromStdString(slash == std::string::npos ? archivePath : archivePath.substr(slash + 1)));
     entry_->selectAll();
 
-    auto* okButton = makeButton(this, "&OK", "okButton");
-    okButton->setDefault(true);
-    auto* cancelButton = makeButton(this, "&Cancel", "cancelButton");
-    auto* helpButton = makeButton(this, "&Help", "helpButton");
-    connect(okButton, &QPushButton::clicked, this, &RenameWindow::accept);
-    connect(cancelButton, &QPushButton::clicked, this, &RenameWindow::reject);
-    connect(helpButton, &QPushButton::clicked, this,
-            [this] { HelpManual(services_.paths.manualFolder).open("rename-file"); });
-
     auto* entryRow = new QHBoxLayout;
     entryRow->addWidget(label);
     entryRow->addWidget(entry_, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(okButton);
-    buttons->addWidget(cancelButton);
-    buttons->addWidget(helpButton);
+    auto* buttons = okCancelHelpRow(this, services_.paths.manualFolder, "rename-file");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(entryRow);
     layout->addLayout(buttons);
