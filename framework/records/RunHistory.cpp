@@ -1,6 +1,5 @@
 #include "framework/records/RunHistory.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -24,39 +23,6 @@ constexpr const char* Schema =
     "reason TEXT NOT NULL, PRIMARY KEY(run, seq));"
     "CREATE TABLE IF NOT EXISTS Notified(sysId INTEGER NOT NULL, kind TEXT NOT NULL, PRIMARY KEY(sysId, kind));";
 
-// A prepared statement that finalises itself.
-struct Statement {
-    sqlite3_stmt* handle = nullptr;
-    Statement(sqlite3* db, const std::string& sql) { rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &handle, nullptr); }
-    ~Statement() { sqlite3_finalize(handle); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    void bind(int i, std::int64_t v) {
-        if (rc == SQLITE_OK) rc = sqlite3_bind_int64(handle, i, v);
-    }
-    void bind(int i, const std::string& v) {
-        if (rc == SQLITE_OK) rc = sqlite3_bind_text(handle, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-    }
-    // One step: true on a row; rc holds SQLITE_DONE at the end, an error code otherwise.
-    bool row() {
-        if (rc != SQLITE_OK && rc != SQLITE_ROW) return false;
-        rc = sqlite3_step(handle);
-        return rc == SQLITE_ROW;
-    }
-    bool done() {
-        row();
-        return rc == SQLITE_DONE;
-    }
-    std::int64_t number(int i) const { return sqlite3_column_int64(handle, i); }
-    std::string text(int i) const {
-        const unsigned char* t = sqlite3_column_text(handle, i);
-        return t ? std::string(reinterpret_cast<const char*>(t),
-                               static_cast<std::size_t>(sqlite3_column_bytes(handle, i)))
-                 : std::string();
-    }
-    int rc;
-};
-
 std::mutex reporterMutex;
 std::function<void(const std::string&)>& reporter() {
     static std::function<void(const std::string&)> r = [](const std::string& message) {
@@ -75,44 +41,42 @@ constexpr const char* Columns =
 RunHistory::RunHistory(std::string folder, int busyTimeoutMs)
     : folder_(std::move(folder)), busyTimeoutMs_(busyTimeoutMs) {}
 
-RunHistory::~RunHistory() {
-    if (db_) sqlite3_close_v2(db_);
-}
+RunHistory::~RunHistory() = default;
 
-Status RunHistory::failure(const std::string& doing) const {
-    const char* why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+Status RunHistory::failure(const std::string& doing, const std::string& why) const {
     return Status::failure("The run history " + path() + " could not be " + doing + ": " + why + ".");
 }
 
+Status RunHistory::failure(const std::string& doing) const {
+    return failure(doing, db_.lastError());
+}
+
 Status RunHistory::exec(const char* sql) {
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return failure("written");
+    if (!db_.exec(sql)) return failure("written");
     return {};
 }
 
 Result<bool> RunHistory::open(bool create) {
-    if (db_) return true;
+    if (db_.isOpen()) return true;
     struct stat st {};
     const bool exists = ::stat(path().c_str(), &st) == 0;
     if (!exists && !create) return false;
     if (!exists && !ensureFolder(folder_))
         return Result<bool>::failure("The run history " + path() + " could not be created: its folder is missing.");
-    const int flags = create ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(path().c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        Status f = failure("opened");
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        return Result<bool>::failure(f.error());
+    // Opening reads the file: one that is not a database (or damaged) fails here, and is
+    // left as it is.
+    const auto mode = create ? SqlDatabase::Mode::ReadWriteCreate : SqlDatabase::Mode::ReadOnly;
+    if (Status s = db_.open(path(), busyTimeoutMs_, mode); !s) {
+        // The database's reason follows the file's name.
+        std::string why = s.error();
+        if (why.rfind(path() + ": ", 0) == 0) why.erase(0, path().size() + 2);
+        return Result<bool>::failure(failure("opened", why).error());
     }
-    sqlite3_busy_timeout(db_, busyTimeoutMs_);
-    // The first read of the file: one that is not a database (or damaged) fails here, and
-    // is left as it is.
     // In one write transaction, so processes creating the file at once take turns.
-    if (create && sqlite3_exec(db_, (std::string("BEGIN IMMEDIATE;") + Schema + "COMMIT;").c_str(), nullptr, nullptr,
-                               nullptr) != SQLITE_OK) {
+    if (create && !db_.exec(std::string("BEGIN IMMEDIATE;") + Schema + "COMMIT;")) {
         Status f = failure("opened");
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+        (void)db_.exec("ROLLBACK");
+        db_.close();
         return Result<bool>::failure(f.error());
     }
     return true;
@@ -122,70 +86,78 @@ Result<RunHistory::Recorded> RunHistory::record(const HistoryRun& run, const std
     using R = Result<Recorded>;
     if (auto opened = open(true); !opened) return R::failure(opened.error());
     // A read-only handle from an earlier query cannot write: reopen for writing.
-    if (sqlite3_db_readonly(db_, "main") == 1) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
+    if (db_.readOnly()) {
+        db_.close();
         if (auto opened = open(true); !opened) return R::failure(opened.error());
     }
     // IMMEDIATE: two processes recording at once take turns, so only one of them finds a
     // notice not yet sent.
     if (Status s = exec("BEGIN IMMEDIATE"); !s) return R::failure(s.error());
     Recorded out;
+    // Runs a statement that returns no rows: false on an error.
+    auto change = [&](const std::string& sql, const auto& bindAll) {
+        auto st = db_.prepare(sql);
+        if (!st) return false;
+        bindAll(st.value());
+        return !st->step() && !st->failed();
+    };
     auto work = [&]() -> Status {
-        Statement ins(db_, std::string("INSERT INTO Runs(") + (Columns + 4) + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)");
-        ins.bind(1, run.sysId);
-        ins.bind(2, run.project);
-        ins.bind(3, run.kind);
-        ins.bind(4, run.archive);
-        ins.bind(5, run.started.date);
-        ins.bind(6, run.started.time);
-        ins.bind(7, run.ended.date);
-        ins.bind(8, run.ended.time);
-        ins.bind(9, run.succeeded ? 1 : 0);
-        ins.bind(10, run.result);
-        ins.bind(11, run.files);
-        ins.bind(12, run.bytes);
-        ins.bind(13, std::max<std::int64_t>(run.failedCount, static_cast<std::int64_t>(run.failed.size())));
-        if (!ins.done()) return failure("written");
-        out.id = sqlite3_last_insert_rowid(db_);
+        const bool inserted = change(
+            std::string("INSERT INTO Runs(") + (Columns + 4) + ") VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?)",
+            [&](SqlStatement& ins) {
+                ins.bind(1, run.sysId);
+                ins.bind(2, run.project);
+                ins.bind(3, run.kind);
+                ins.bind(4, run.archive);
+                ins.bind(5, run.started.date);
+                ins.bind(6, run.started.time);
+                ins.bind(7, run.ended.date);
+                ins.bind(8, run.ended.time);
+                ins.bind(9, run.succeeded ? 1 : 0);
+                ins.bind(10, run.result);
+                ins.bind(11, run.files);
+                ins.bind(12, run.bytes);
+                ins.bind(13, std::max<std::int64_t>(run.failedCount, static_cast<std::int64_t>(run.failed.size())));
+            });
+        if (!inserted) return failure("written");
+        out.id = db_.lastInsertId();
 
-        Statement file(db_, "INSERT INTO FailedFiles(run, seq, path, reason) VALUES(?,?,?,?)");
+        auto file = db_.prepare("INSERT INTO FailedFiles(run, seq, path, reason) VALUES(?,?,?,?)");
+        if (!file) return failure("written");
         for (std::size_t i = 0; i < run.failed.size() && i < MaxFailedKept; ++i) {
-            sqlite3_reset(file.handle);
-            if (file.rc == SQLITE_DONE) file.rc = SQLITE_OK;
-            file.bind(1, out.id);
-            file.bind(2, static_cast<std::int64_t>(i));
-            file.bind(3, run.failed[i].first);
-            file.bind(4, run.failed[i].second);
-            if (!file.done()) return failure("written");
+            file->reset();
+            file->bind(1, out.id);
+            file->bind(2, static_cast<std::int64_t>(i));
+            file->bind(3, run.failed[i].first);
+            file->bind(4, run.failed[i].second);
+            if (file->step() || file->failed()) return failure("written");
         }
 
         if (run.succeeded && run.kind == runkind::Backup) {
-            Statement clear(db_, "DELETE FROM Notified WHERE sysId = ?");
-            clear.bind(1, run.sysId);
-            if (!clear.done()) return failure("written");
+            if (!change("DELETE FROM Notified WHERE sysId = ?", [&](SqlStatement& st) { st.bind(1, run.sysId); }))
+                return failure("written");
         } else if (!run.succeeded && !notifyKind.empty()) {
-            Statement mark(db_, "INSERT OR IGNORE INTO Notified(sysId, kind) VALUES(?, ?)");
-            mark.bind(1, run.sysId);
-            mark.bind(2, notifyKind);
-            if (!mark.done()) return failure("written");
-            out.notify = sqlite3_changes(db_) == 1;
+            if (!change("INSERT OR IGNORE INTO Notified(sysId, kind) VALUES(?, ?)", [&](SqlStatement& st) {
+                    st.bind(1, run.sysId);
+                    st.bind(2, notifyKind);
+                }))
+                return failure("written");
+            out.notify = db_.changes() == 1;
         }
 
         // Only the newest runs are kept.
-        Statement keep(db_, "DELETE FROM Runs WHERE id <= (SELECT id FROM Runs ORDER BY id DESC LIMIT 1 OFFSET ?)");
-        keep.bind(1, static_cast<std::int64_t>(Kept));
-        if (!keep.done()) return failure("written");
-        if (sqlite3_changes(db_) > 0) {
-            Statement orphans(db_, "DELETE FROM FailedFiles WHERE run NOT IN (SELECT id FROM Runs)");
-            if (!orphans.done()) return failure("written");
-        }
+        if (!change("DELETE FROM Runs WHERE id <= (SELECT id FROM Runs ORDER BY id DESC LIMIT 1 OFFSET ?)",
+                    [&](SqlStatement& st) { st.bind(1, static_cast<std::int64_t>(Kept)); }))
+            return failure("written");
+        if (db_.changes() > 0 &&
+            !change("DELETE FROM FailedFiles WHERE run NOT IN (SELECT id FROM Runs)", [](SqlStatement&) {}))
+            return failure("written");
         return {};
     };
     Status done = work();
     if (done) done = exec("COMMIT");
     if (!done) {
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        (void)db_.exec("ROLLBACK");
         return R::failure(done.error());
     }
     return out;
@@ -198,35 +170,36 @@ Result<std::vector<HistoryRun>> RunHistory::select(const std::string& where, std
     auto opened = open(false);
     if (!opened) return R::failure(opened.error());
     if (!*opened) return runs;
-    Statement st(db_, std::string("SELECT ") + Columns + " FROM Runs WHERE " + where + " ORDER BY id DESC LIMIT ?");
-    st.bind(1, sysId);
-    if (!kind.empty()) st.bind(2, kind);
-    st.bind(kind.empty() ? 2 : 3, static_cast<std::int64_t>(limit));
-    while (st.row()) {
+    auto st = db_.prepare(std::string("SELECT ") + Columns + " FROM Runs WHERE " + where + " ORDER BY id DESC LIMIT ?");
+    if (!st) return R::failure(failure("read").error());
+    st->bind(1, sysId);
+    if (!kind.empty()) st->bind(2, kind);
+    st->bind(kind.empty() ? 2 : 3, static_cast<std::int64_t>(limit));
+    while (st->step()) {
         HistoryRun r;
-        r.id = st.number(0);
-        r.sysId = static_cast<std::int32_t>(st.number(1));
-        r.project = st.text(2);
-        r.kind = st.text(3);
-        r.archive = st.text(4);
-        r.started = {static_cast<std::int32_t>(st.number(5)), static_cast<std::int32_t>(st.number(6))};
-        r.ended = {static_cast<std::int32_t>(st.number(7)), static_cast<std::int32_t>(st.number(8))};
-        r.succeeded = st.number(9) != 0;
-        r.result = st.text(10);
-        r.files = st.number(11);
-        r.bytes = st.number(12);
-        r.failedCount = st.number(13);
+        r.id = st->int64(0);
+        r.sysId = static_cast<std::int32_t>(st->int64(1));
+        r.project = st->text(2);
+        r.kind = st->text(3);
+        r.archive = st->text(4);
+        r.started = {static_cast<std::int32_t>(st->int64(5)), static_cast<std::int32_t>(st->int64(6))};
+        r.ended = {static_cast<std::int32_t>(st->int64(7)), static_cast<std::int32_t>(st->int64(8))};
+        r.succeeded = st->int64(9) != 0;
+        r.result = st->text(10);
+        r.files = st->int64(11);
+        r.bytes = st->int64(12);
+        r.failedCount = st->int64(13);
         runs.push_back(std::move(r));
     }
-    if (st.rc != SQLITE_DONE) return R::failure(failure("read").error());
-    Statement files(db_, "SELECT path, reason FROM FailedFiles WHERE run = ? ORDER BY seq");
+    if (st->failed()) return R::failure(failure("read").error());
+    auto files = db_.prepare("SELECT path, reason FROM FailedFiles WHERE run = ? ORDER BY seq");
+    if (!files) return R::failure(failure("read").error());
     for (HistoryRun& r : runs) {
         if (r.failedCount == 0) continue;
-        sqlite3_reset(files.handle);
-        files.rc = SQLITE_OK;
-        files.bind(1, r.id);
-        while (files.row()) r.failed.emplace_back(files.text(0), files.text(1));
-        if (files.rc != SQLITE_DONE) return R::failure(failure("read").error());
+        files->reset();
+        files->bind(1, r.id);
+        while (files->step()) r.failed.emplace_back(files->text(0), files->text(1));
+        if (files->failed()) return R::failure(failure("read").error());
     }
     return runs;
 }
@@ -252,10 +225,11 @@ Result<std::vector<std::string>> RunHistory::notified(std::int32_t sysId) {
     auto opened = open(false);
     if (!opened) return R::failure(opened.error());
     if (!*opened) return kinds;
-    Statement st(db_, "SELECT kind FROM Notified WHERE sysId = ? ORDER BY rowid");
-    st.bind(1, sysId);
-    while (st.row()) kinds.push_back(st.text(0));
-    if (st.rc != SQLITE_DONE) return R::failure(failure("read").error());
+    auto st = db_.prepare("SELECT kind FROM Notified WHERE sysId = ? ORDER BY rowid");
+    if (!st) return R::failure(failure("read").error());
+    st->bind(1, sysId);
+    while (st->step()) kinds.push_back(st->text(0));
+    if (st->failed()) return R::failure(failure("read").error());
     return kinds;
 }
 

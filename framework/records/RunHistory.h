@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "framework/Clock.h"
+#include "framework/records/SqlDatabase.h"
 #include "platform/Result.h"
-
-struct sqlite3;
 
 namespace quillet {
 
@@ -90,13 +89,14 @@ private:
     // file when create is not set.
     Result<bool> open(bool create);
     Status exec(const char* sql);
+    Status failure(const std::string& doing, const std::string& why) const;
     Status failure(const std::string& doing) const;
     Result<std::vector<HistoryRun>> select(const std::string& where, std::int32_t sysId, const std::string& kind,
                                            std::size_t limit);
 
     std::string folder_;
     int busyTimeoutMs_;
-    sqlite3* db_ = nullptr;
+    SqlDatabase db_;
 };
 
 }  // namespace quillet

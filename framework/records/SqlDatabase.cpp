@@ -56,9 +56,10 @@ SqlDatabase::~SqlDatabase() {
     close();
 }
 
-Status SqlDatabase::open(const std::string& path, int busyTimeoutMs) {
+Status SqlDatabase::open(const std::string& path, int busyTimeoutMs, Mode mode) {
     if (db_) return {};
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int flags = mode == Mode::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         close();
@@ -95,6 +96,14 @@ Result<SqlStatement> SqlDatabase::prepare(const std::string& sql) {
 
 std::int64_t SqlDatabase::lastInsertId() const {
     return sqlite3_last_insert_rowid(db_);
+}
+
+int SqlDatabase::changes() const {
+    return sqlite3_changes(db_);
+}
+
+bool SqlDatabase::readOnly() const {
+    return sqlite3_db_readonly(db_, "main") == 1;
 }
 
 std::string SqlDatabase::lastError() const {

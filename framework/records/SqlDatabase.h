@@ -50,14 +50,18 @@ public:
     SqlDatabase(const SqlDatabase&) = delete;
     SqlDatabase& operator=(const SqlDatabase&) = delete;
 
-    // Opens or creates the file and checks that it is a readable database.
-    Status open(const std::string& path, int busyTimeoutMs = 10000);
+    enum class Mode { ReadWriteCreate, ReadOnly };
+    // Opens (or, for writing, creates) the file and checks that it is a readable database.
+    Status open(const std::string& path, int busyTimeoutMs = 10000, Mode mode = Mode::ReadWriteCreate);
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
     Status exec(const std::string& sql);
     Result<SqlStatement> prepare(const std::string& sql);
     std::int64_t lastInsertId() const;
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int changes() const;
+    bool readOnly() const;
     std::string lastError() const;
 
 private:
