@@ -52,7 +52,7 @@ mkdir -p "$work/dest"
 "$quillet" project add MEMORY --dest "$work/dest" --prefix MEMO --max 2 --notes "benchmark" >/dev/null
 "$quillet" component add MEMORY --path "$folder" --mask "*.*" --recurse >/dev/null
 files=$(find "$folder" -type f | wc -l)
-bytes=$(du -sb "$folder" | cut -f1)
+bytes=$(find "$folder" -type f -printf '%s\n' | awk '{s += $1} END {print s}')
 echo "data: $folder, $files files, $bytes bytes"
 
 # Runs one backup; prints its peak in MB and its processor seconds.
