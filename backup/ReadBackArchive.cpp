@@ -1,31 +1,57 @@
 #include "backup/ReadBackArchive.h"
 
-#include <memory>
-
 #include "archive/lspclass.h"
+#include "lsp/Shared.h"
+#include "lsp/ZipDirectory.h"
 #include "lsp/lsp.h"
 
 namespace quillet {
 
-ArchiveReadBack readBackArchive(const std::string& path) {
-    // Listing completes the batch first; a failure to write the directory shows up here as
-    // an archive that cannot be opened.
-    char buffer1[256] = "", buffer2[256] = "";
-    LSP_ITEM item{};
-    auto text = std::make_unique<LSP_ITEM_TEXT>();  // items with long paths are counted too
-    ArchiveReadBack found;
-    std::int16_t status;
-    while ((status = LSP_GETNEXTITEMEX(buffer1, buffer2, path.c_str(), &item, text.get())) == LSP_OK) {
-        if (std::string(text->name) == ArchiveCommentItemName && text->path[0] == '\0')
-            found.comment = true;
-        else
-            ++found.items;
+namespace {
+
+// Counts the items of a directory as a listing with the item text hands them over, up to
+// the first whose name or path it could not give whole. Nothing of the directory is kept.
+class ItemCounter : public lsp::DirectorySink {
+public:
+    void begin(const lsp::DirectoryReading&) override {
+        items = comments = 0;
+        tooLong = false;
     }
+    void add(lsp::ZipEntry&& e, std::string_view) override {
+        if (e.isFolder || tooLong) return;
+        if (e.itemName.size() > LSP_TEXT_MAX || e.itemPath.size() > LSP_TEXT_MAX) {
+            tooLong = true;
+            return;
+        }
+        if (e.itemPath.empty() && e.itemName == ArchiveCommentItemName)
+            ++comments;
+        else
+            ++items;
+    }
+
+    std::int64_t items = 0, comments = 0;
+    bool tooLong = false;
+};
+
+}  // namespace
+
+ArchiveReadBack readBackArchive(const std::string& path) {
+    // Completing the batch writes the directory; a failure to write it shows up here as an
+    // archive that cannot be opened. The directory is then read through once, not kept as
+    // a listing keeps it: beside the run's file list, that of 100,000 items would double
+    // the run's memory.
     LSP_RESETDLL();
-    found.whole = status == LSP_END_OF_LIST;
-    if (!found.whole) {
-        found.why = lspclass::ErrorText(status);
-        if (buffer1[0]) found.why += " (" + std::string(buffer1) + ")";
+    ItemCounter counter;
+    std::string why;
+    const std::int16_t status = lsp::readArchiveDirectory(lsp::absolutePath(path), counter, why);
+    ArchiveReadBack found;
+    found.whole = status == LSP_OK && !counter.tooLong;
+    found.comment = counter.comments > 0;
+    found.items = counter.items;
+    if (status != LSP_OK) {
+        found.why = lspclass::ErrorText(status) + (why.empty() ? "" : " (" + why + ")");
+    } else if (counter.tooLong) {
+        found.why = lspclass::ErrorText(LSP_E_STRUCTURE) + " (Item name or path longer than 4095 bytes)";
     }
     return found;
 }

@@ -262,27 +262,24 @@ Result<std::int64_t> ArchiveIndex::idOf(const char* table, const std::string& te
     return id;
 }
 
-Result<std::vector<IndexedItem>> ArchiveIndex::readItems(const std::string& path) {
-    using R = Result<std::vector<IndexedItem>>;
-    lsp::Directory directory;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return R::failure(path + ": " + std::strerror(errno));
-    struct stat st {};
-    std::string why;
-    const bool read =
-        ::fstat(fd, &st) == 0 && lsp::readDirectory(fd, static_cast<std::uint64_t>(st.st_size), directory, why) == 0;
-    ::close(fd);
-    if (!read) return R::failure(path + ": " + (why.empty() ? std::string("not readable") : why));
+namespace {
 
-    std::vector<IndexedItem> out;
-    out.reserve(directory.entries.size());
-    for (const lsp::ZipEntry& e : directory.entries) {
-        if (e.isFolder) continue;
+// The items of a directory as they are read: the directory itself is not kept, which for
+// 100,000 items would be several times the size of what the index takes from it.
+class ItemCollector : public lsp::DirectorySink {
+public:
+    explicit ItemCollector(std::vector<IndexedItem>& out) : out_(out) {}
+    void begin(const lsp::DirectoryReading& reading) override {
+        out_.clear();
+        out_.reserve(static_cast<std::size_t>(reading.count));
+    }
+    void add(lsp::ZipEntry&& e, std::string_view) override {
+        if (e.isFolder) return;
         // The program's own comment item is not one of the user's files.
-        if (e.itemPath.empty() && e.itemName == ArchiveCommentItemName) continue;
+        if (e.itemPath.empty() && e.itemName == ArchiveCommentItemName) return;
         IndexedItem i;
-        i.path = e.itemPath;
-        i.name = e.itemName;
+        i.path = std::move(e.itemPath);
+        i.name = std::move(e.itemName);
         i.size = e.unpackedSize;
         i.packed = e.packedSize;
         i.crc = e.crc;
@@ -293,8 +290,27 @@ Result<std::vector<IndexedItem>> ArchiveIndex::readItems(const std::string& path
             const std::time_t t = toTimeTFromDos(e.dosDate, e.dosTime);
             i.mtime = t < 0 ? 0 : static_cast<std::int64_t>(t);
         }
-        out.push_back(std::move(i));
+        out_.push_back(std::move(i));
     }
+
+private:
+    std::vector<IndexedItem>& out_;
+};
+
+}  // namespace
+
+Result<std::vector<IndexedItem>> ArchiveIndex::readItems(const std::string& path) {
+    using R = Result<std::vector<IndexedItem>>;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return R::failure(path + ": " + std::strerror(errno));
+    struct stat st {};
+    std::string why;
+    std::vector<IndexedItem> out;
+    ItemCollector collect(out);
+    const bool read =
+        ::fstat(fd, &st) == 0 && lsp::readDirectory(fd, static_cast<std::uint64_t>(st.st_size), collect, why) == 0;
+    ::close(fd);
+    if (!read) return R::failure(path + ": " + (why.empty() ? std::string("not readable") : why));
     return out;
 }
 

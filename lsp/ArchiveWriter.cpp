@@ -55,11 +55,47 @@ std::string localHeader(const ZipEntry& e, const std::string& localExtra) {
     return h;
 }
 
-// The writer finds its entries by ZIP name alone: the item name and path they were made
-// with are not needed again, and a backup of 100,000 files keeps 100,000 entries.
-void releaseItemText(ZipEntry& e) {
-    std::string().swap(e.itemName);
-    std::string().swap(e.itemPath);
+// The central directory record of an entry, as finish() writes it.
+std::string centralRecord(const ZipEntry& e) {
+    std::string z64;
+    const bool bigU = e.unpackedSize >= kMax32, bigP = e.packedSize >= kMax32, bigO = e.localOffset >= kMax32;
+    if (bigU || bigP || bigO) {
+        add16(z64, kExtraZip64);
+        add16(z64, static_cast<std::uint16_t>(8 * (bigU + bigP + bigO)));
+        if (bigU) add64(z64, e.unpackedSize);
+        if (bigP) add64(z64, e.packedSize);
+        if (bigO) add64(z64, e.localOffset);
+    }
+    std::string extra = z64 + e.extra;
+    if (extra.size() > 0xffff) extra = z64;
+    std::string h;
+    h.reserve(kCentralHeaderSize + e.zipName.size() + extra.size() + e.comment.size());
+    add32(h, kCentralSig);
+    add16(h, e.madeBy);
+    add16(h, z64.empty() ? e.versionNeeded : std::max<std::uint16_t>(e.versionNeeded, 45));
+    add16(h, e.flags);
+    add16(h, e.method);
+    add16(h, e.dosTime);
+    add16(h, e.dosDate);
+    add32(h, e.crc);
+    add32(h, bigP ? 0xffffffffu : static_cast<std::uint32_t>(e.packedSize));
+    add32(h, bigU ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
+    add16(h, static_cast<std::uint16_t>(e.zipName.size()));
+    add16(h, static_cast<std::uint16_t>(extra.size()));
+    add16(h, static_cast<std::uint16_t>(e.comment.size()));
+    add16(h, 0);
+    add16(h, e.internalAttr);
+    add32(h, e.externalAttr);
+    add32(h, bigO ? 0xffffffffu : static_cast<std::uint32_t>(e.localOffset));
+    h += e.zipName;
+    h += extra;
+    h += e.comment;
+    return h;
+}
+
+// The ZIP name within a central directory record.
+std::string_view recordName(std::string_view record) {
+    return record.substr(kCentralHeaderSize, get16(reinterpret_cast<const unsigned char*>(record.data()) + 28));
 }
 
 }  // namespace
@@ -90,20 +126,36 @@ long ArchiveWriter::find(const std::string& zipName) const {
 
 void ArchiveWriter::index(std::size_t position) {
     // The key views the entry's own name (an equal key may view a replaced entry's).
-    byName_.erase(entries_[position].zipName);
-    byName_.emplace(entries_[position].zipName, position);
+    const std::string_view name = recordName(slots_[position].record);
+    byName_.erase(name);
+    byName_.emplace(name, position);
+}
+
+void ArchiveWriter::append(const ZipEntry& e) {
+    slots_.push_back(Slot{records_.store(centralRecord(e)), e.versionNeeded, false});
+    index(slots_.size() - 1);
+}
+
+std::int16_t ArchiveWriter::entry(std::size_t index, ZipEntry& e) const {
+    const Slot& slot = slots_[index];
+    e = ZipEntry{};
+    std::string why;
+    // Every record lies before the end of what was written.
+    if (parseCentralRecord(slot.record, DirectoryReading{offset(), 0, 0}, e, why) != LSP_OK) return LSP_E_INTERNAL;
+    e.versionNeeded = slot.versionNeeded;
+    return LSP_OK;
 }
 
 bool ArchiveWriter::hasGaps() const {
-    for (const auto& e : entries_)
-        if (e.deleted) return true;
+    for (const auto& slot : slots_)
+        if (slot.deleted) return true;
     return false;
 }
 
 void ArchiveWriter::markDeleted(std::size_t index, bool deleted) {
-    entries_[index].deleted = deleted;
+    slots_[index].deleted = deleted;
     if (deleted) {
-        byName_.erase(entries_[index].zipName);
+        byName_.erase(recordName(slots_[index].record));
     } else {
         this->index(index);
     }
@@ -167,9 +219,10 @@ std::int16_t ArchiveWriter::patch(std::uint64_t at, const void* data, std::size_
 }
 
 std::int16_t ArchiveWriter::rollback(std::uint64_t mark, std::size_t entryCount) {
-    while (entries_.size() > entryCount) {
-        byName_.erase(entries_.back().zipName);
-        entries_.pop_back();
+    while (slots_.size() > entryCount) {
+        byName_.erase(recordName(slots_.back().record));
+        records_.unstore(slots_.back().record);
+        slots_.pop_back();
     }
     if (mark >= base_) {
         fill_ = static_cast<std::size_t>(mark - base_);
@@ -236,7 +289,7 @@ std::int16_t ArchiveWriter::addStreamed(int fd, std::uint64_t expected, int& lev
             }
             const std::uint64_t packed = offset() - dataStart;
             if (first && (last ? packed >= n : packed >= n - n / 64)) {
-                if (const auto s = rollback(dataStart, entries_.size()); s != LSP_OK) return s;
+                if (const auto s = rollback(dataStart, slots_.size()); s != LSP_OK) return s;
                 level = 0;
                 if (const auto s = put(in.data(), n); s != LSP_OK) return s;
             }
@@ -290,8 +343,6 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& re
 
     ZipEntry e;
     e.zipName = request.zipName;
-    e.itemName = request.itemName;
-    e.itemPath = request.itemPath;
     e.madeBy = kMadeByUnix;
     e.flags = validUtf8NonAscii(request.zipName) ? kFlagUtf8 : 0;
     e.dosDate = quillet::dosDateOf(source.st.st_mtim.tv_sec);
@@ -376,8 +427,7 @@ std::int16_t ArchiveWriter::addFile(const PackSource& source, const PackSpec& re
     }
 
     e.extra = localTime + ownExtra(e.ownMethod, e.ownEngine, e.ownFlags, e.mtimeSeconds, e.mtimeNanos);
-    entries_.push_back(std::move(e));
-    index(entries_.size() - 1);
+    append(e);
     progress.finish();
     return LSP_OK;
 }
@@ -397,7 +447,8 @@ bool ArchiveWriter::readBack(std::uint64_t at, void* data, std::size_t size) {
 }
 
 std::int16_t ArchiveWriter::recordSource(std::size_t index, const struct stat& st, std::uint8_t askedMethod) {
-    ZipEntry& e = entries_[index];
+    ZipEntry e;
+    if (const auto s = entry(index, e); s != LSP_OK) return s;
     unsigned char h[kLocalHeaderSize];
     if (!readBack(e.localOffset, h, sizeof h)) return LSP_E_INTERNAL;
     std::string localExtra(get16(h + 28), '\0');
@@ -417,10 +468,13 @@ std::int16_t ArchiveWriter::recordSource(std::size_t index, const struct stat& s
         ownSourceExtra(e, askedMethod, st.st_ctim.tv_sec, static_cast<std::uint32_t>(st.st_ctim.tv_nsec),
                        static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_dev), check);
     e.extra = withoutExtra(e.extra, kExtraOwn) + own;
-    e.hasSource = true;
-    e.askedMethod = askedMethod;
-    e.storedCheck = check;
-    releaseItemText(e);
+    // The record grows by the longer field: it takes the old one's place when that was the
+    // last one stored (it is, right after addFile).
+    Slot& slot = slots_[index];
+    if (!slot.deleted) byName_.erase(recordName(slot.record));
+    records_.unstore(slot.record);
+    slot.record = records_.store(centralRecord(e));
+    if (!slot.deleted) this->index(index);
     return LSP_OK;
 }
 
@@ -441,8 +495,6 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
 
     ZipEntry e = source;
     e.localOffset = offset();
-    e.deleted = false;
-    releaseItemText(e);
     const std::string header = localHeader(e, localExtra);
     if (const auto s = put(header.data(), header.size()); s != LSP_OK) return s;
 
@@ -474,8 +526,7 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
         }
         if (const auto s = put(d.data(), d.size()); s != LSP_OK) return s;
     }
-    entries_.push_back(std::move(e));
-    index(entries_.size() - 1);
+    append(e);
     return error_;
 }
 
@@ -483,42 +534,10 @@ std::int16_t ArchiveWriter::finish() {
     quillet::crashPoint(quillet::CrashPoint::ArchiveDirectoryStarting);
     const std::uint64_t cdStart = offset();
     std::uint64_t count = 0;
-    for (const auto& e : entries_) {
-        if (e.deleted) continue;
+    for (const Slot& slot : slots_) {
+        if (slot.deleted) continue;
         ++count;
-        std::string z64;
-        const bool bigU = e.unpackedSize >= kMax32, bigP = e.packedSize >= kMax32, bigO = e.localOffset >= kMax32;
-        if (bigU || bigP || bigO) {
-            add16(z64, kExtraZip64);
-            add16(z64, static_cast<std::uint16_t>(8 * (bigU + bigP + bigO)));
-            if (bigU) add64(z64, e.unpackedSize);
-            if (bigP) add64(z64, e.packedSize);
-            if (bigO) add64(z64, e.localOffset);
-        }
-        std::string extra = z64 + e.extra;
-        if (extra.size() > 0xffff) extra = z64;
-        std::string h;
-        add32(h, kCentralSig);
-        add16(h, e.madeBy);
-        add16(h, z64.empty() ? e.versionNeeded : std::max<std::uint16_t>(e.versionNeeded, 45));
-        add16(h, e.flags);
-        add16(h, e.method);
-        add16(h, e.dosTime);
-        add16(h, e.dosDate);
-        add32(h, e.crc);
-        add32(h, bigP ? 0xffffffffu : static_cast<std::uint32_t>(e.packedSize));
-        add32(h, bigU ? 0xffffffffu : static_cast<std::uint32_t>(e.unpackedSize));
-        add16(h, static_cast<std::uint16_t>(e.zipName.size()));
-        add16(h, static_cast<std::uint16_t>(extra.size()));
-        add16(h, static_cast<std::uint16_t>(e.comment.size()));
-        add16(h, 0);
-        add16(h, e.internalAttr);
-        add32(h, e.externalAttr);
-        add32(h, bigO ? 0xffffffffu : static_cast<std::uint32_t>(e.localOffset));
-        h += e.zipName;
-        h += extra;
-        h += e.comment;
-        if (const auto s = put(h.data(), h.size()); s != LSP_OK) return s;
+        if (const auto s = put(slot.record.data(), slot.record.size()); s != LSP_OK) return s;
     }
     const std::uint64_t cdEnd = offset();
     const std::uint64_t cdSize = cdEnd - cdStart;

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +15,7 @@
 #include "lsp/Deflate.h"
 #include "lsp/Lookahead.h"
 #include "lsp/Shared.h"
+#include "lsp/ZipDirectory.h"
 #include "lsp/ZipFormat.h"
 
 namespace lsp {
@@ -52,7 +52,11 @@ public:
     int fd() const { return fd_; }
     std::uint64_t offset() const { return base_ + fill_; }
 
-    std::deque<ZipEntry>& entries() { return entries_; }
+    // The entries written so far, replaced ones included, in the order written.
+    std::size_t entryCount() const { return slots_.size(); }
+    bool isDeleted(std::size_t index) const { return slots_[index].deleted; }
+    // The entry at index, as its directory record gives it (item name and path aside).
+    std::int16_t entry(std::size_t index, ZipEntry& e) const;
     // The live entry stored under zipName, or -1.
     long find(const std::string& zipName) const;
     void markDeleted(std::size_t index, bool deleted);
@@ -96,6 +100,7 @@ private:
     std::int16_t addStreamed(int fd, std::uint64_t expected, int& level, std::uint64_t dataStart, bool zip64Local,
                              std::uint64_t& total, std::uint32_t& crc, Progress& progress);
     void index(std::size_t position);
+    void append(const ZipEntry& e);
 
     int fd_ = -1;
     std::string tempPath_;
@@ -103,9 +108,16 @@ private:
     std::size_t fill_ = 0;
     std::uint64_t base_ = 0;  // file offset of buffer_[0]
     std::int16_t error_ = LSP_OK;
-    // A deque: a backup of 100,000 files grows it without copying it over and over, and its
-    // entries stay where they are, so the index by ZIP name can view their names.
-    std::deque<ZipEntry> entries_;
+    // The directory is kept as the records finish() writes, not as parsed entries: a backup
+    // of 100,000 files holds 100,000 of them beside its own file list.
+    struct Slot {
+        std::string_view record;          // in records_
+        std::uint16_t versionNeeded = 0;  // of the local header (a zip64 record says 45)
+        bool deleted = false;             // replaced within an open batch
+    };
+    RecordStore records_;
+    std::vector<Slot> slots_;
+    // By ZIP name, viewing the names in the records.
     std::unordered_map<std::string_view, std::size_t> byName_;
 };
 

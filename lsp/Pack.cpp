@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "lsp/ArchiveWriter.h"
@@ -38,17 +38,48 @@ std::unique_ptr<Session> g_batch;
 std::string g_relativeBase;
 bool g_relativeOn = false;
 
-// The earlier archive whose unchanged items are copied instead of packed anew.
-struct Reference {
+// The earlier archive whose unchanged items are copied instead of packed anew. Its
+// directory is kept as the records stored in it, an item parsed only when a file of its
+// name comes to be packed: a backup of 100,000 files has 100,000 items here, beside the
+// new archive's own directory.
+struct Reference : DirectorySink {
     std::string path;
     int fd = -1;
     dev_t device = 0;
     ino_t inode = 0;
-    Directory directory;
-    // The items by ZIP name, viewing the entries' names; the directory's own index is dropped.
-    std::unordered_map<std::string_view, const ZipEntry*> byName;
-    ~Reference() {
+    DirectoryReading reading;  // entries lie before reading.start
+    RecordStore records;
+    // The items' records by the hash of their ZIP names, sorted; equal names in stored order.
+    std::vector<std::pair<std::size_t, std::string_view>> byName;
+    ZipEntry found;  // what find() gave last
+
+    ~Reference() override {
         if (fd >= 0) ::close(fd);
+    }
+    void begin(const DirectoryReading& r) override {
+        reading = r;
+        records = RecordStore{};
+        byName.clear();
+        byName.reserve(r.count);
+    }
+    void add(ZipEntry&& e, std::string_view record) override {
+        if (!e.isFolder) byName.emplace_back(std::hash<std::string_view>{}(e.zipName), records.store(record));
+    }
+    // The item stored under zipName (the last of equal names, as a listing shows), valid
+    // until the next call; null when there is none.
+    const ZipEntry* find(std::string_view zipName) {
+        const std::size_t hash = std::hash<std::string_view>{}(zipName);
+        auto [from, to] = std::equal_range(byName.begin(), byName.end(), std::pair(hash, std::string_view()),
+                                           [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (; to != from; --to) {
+            const std::string_view record = std::prev(to)->second;
+            const auto p = reinterpret_cast<const unsigned char*>(record.data());
+            if (record.substr(kCentralHeaderSize, get16(p + 28)) != zipName) continue;
+            std::string why;
+            found = ZipEntry{};
+            return parseCentralRecord(record, reading, found, why) == LSP_OK ? &found : nullptr;
+        }
+        return nullptr;
     }
 };
 std::unique_ptr<Reference> g_reference;
@@ -58,10 +89,8 @@ std::uint32_t g_copied = 0;
 // from, unchanged, and would be packed the same way now.
 const ZipEntry* unchangedItem(const PackSpec& request, const PackSource& source, std::uint32_t externalAttr) {
     if (!g_reference || source.fd < 0) return nullptr;
-    const auto it = g_reference->byName.find(request.zipName);
-    if (it == g_reference->byName.end()) return nullptr;
-    const ZipEntry* e = it->second;
-    if (!e->hasSource) return nullptr;
+    const ZipEntry* e = g_reference->find(request.zipName);
+    if (!e || !e->hasSource) return nullptr;
     const struct stat& st = source.st;
     return e->unpackedSize == static_cast<std::uint64_t>(st.st_size) && e->mtimeSeconds == st.st_mtim.tv_sec &&
                    e->mtimeNanos == static_cast<std::uint32_t>(st.st_mtim.tv_nsec) &&
@@ -127,8 +156,10 @@ std::int16_t commit(Session& s) {
         if (compact.create(folder, nameOf(s.archive)) != LSP_OK) return LSP_E_CREATE_TEMP;
         Progress none(packHost(), false, 0);
         std::uint64_t done = 0;
-        for (const auto& e : writer->entries()) {
-            if (e.deleted) continue;
+        for (std::size_t i = 0; i < writer->entryCount(); ++i) {
+            if (writer->isDeleted(i)) continue;
+            ZipEntry e;
+            if (const auto st = writer->entry(i, e); st != LSP_OK) return st;
             if (const auto st = compact.copyEntry(writer->fd(), limit, e, none, done); st != LSP_OK) return st;
         }
         writer = &compact;
@@ -244,9 +275,9 @@ std::string zipNameOf(const std::string& itemPath, const std::string& name) {
 // costs nothing but speed, since the packer checks everything again.
 bool likelyCopied(const std::string& filePath, std::uint32_t flags) {
     if (!g_reference) return false;
-    const auto it = g_reference->byName.find(zipNameOf(itemPathFor(folderOf(filePath), flags), nameOf(filePath)));
-    if (it == g_reference->byName.end() || !it->second->hasSource) return false;
-    const ZipEntry& e = *it->second;
+    const ZipEntry* found = g_reference->find(zipNameOf(itemPathFor(folderOf(filePath), flags), nameOf(filePath)));
+    if (!found || !found->hasSource) return false;
+    const ZipEntry& e = *found;
     struct stat st {};
     return ::lstat(filePath.c_str(), &st) == 0 && e.unpackedSize == static_cast<std::uint64_t>(st.st_size) &&
            e.mtimeSeconds == st.st_mtim.tv_sec && e.mtimeNanos == static_cast<std::uint32_t>(st.st_mtim.tv_nsec) &&
@@ -388,7 +419,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     }
     ArchiveWriter& w = session->writer;
     const std::uint64_t mark = w.offset();
-    const std::size_t count = w.entries().size();
+    const std::size_t count = w.entryCount();
     if (batchIndex >= 0) w.markDeleted(static_cast<std::size_t>(batchIndex), true);
     // The item is abandoned: the archive stays as it was before it.
     const auto abandon = [&](std::int16_t s) {
@@ -403,8 +434,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     if (const ZipEntry* unchanged = unchangedItem(request, source, externalAttr)) {
         Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, unchanged->packedSize);
         std::uint64_t done = 0;
-        const auto s =
-            w.copyEntry(g_reference->fd, g_reference->directory.entriesEnd, *unchanged, progress, done, true);
+        const auto s = w.copyEntry(g_reference->fd, g_reference->reading.start, *unchanged, progress, done, true);
         if (s == LSP_OK) {
             copied = true;
             ++g_copied;
@@ -428,7 +458,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
             return abandon(s);
         if (source.fd < 0 || !changedWhileRead(source)) {
             if (source.fd >= 0 && settled(source.st)) {
-                if (const auto s = w.recordSource(w.entries().size() - 1, source.st, request.method); s != LSP_OK)
+                if (const auto s = w.recordSource(w.entryCount() - 1, source.st, request.method); s != LSP_OK)
                     return abandon(s);
             }
             break;
@@ -523,17 +553,9 @@ int16_t LSP_REFERENCE(const char* archive) {
     r->device = st.st_dev;
     r->inode = st.st_ino;
     std::string why;
-    if (const auto s = readDirectory(r->fd, static_cast<std::uint64_t>(st.st_size), r->directory, why); s != LSP_OK)
-        return s;
-    // Only what a copy needs is kept: a backup of 100,000 files has 100,000 items here.
-    std::unordered_map<std::string, std::size_t>().swap(r->directory.index);
-    r->byName.reserve(r->directory.entries.size());
-    for (ZipEntry& e : r->directory.entries) {
-        std::string().swap(e.itemName);
-        std::string().swap(e.itemPath);
-        // The last of equal names is the item a listing shows.
-        if (!e.isFolder) r->byName[e.zipName] = &e;
-    }
+    if (const auto s = readDirectory(r->fd, static_cast<std::uint64_t>(st.st_size), *r, why); s != LSP_OK) return s;
+    std::stable_sort(r->byName.begin(), r->byName.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     g_reference = std::move(r);
     return LSP_OK;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -48,13 +49,16 @@ struct EndReading {
     std::uint64_t cdEnd = 0;     // where the next record starts
 };
 
+// The central directory is read through a window of this size, not whole: a directory of
+// 100,000 items is some 15 MB, held beside whatever its entries become.
+constexpr std::size_t kDirectoryWindow = 1 << 20;
+
 // The central directory of one reading, read and checked entry by entry, taken to begin
 // at cdStart: where it is recorded, or right before the next record when data stands in
 // front of the archive proper (a self-extracting stub), which moves every offset. probes
 // counts the readings that got as far as reading a directory.
-std::int16_t parseCentral(int fd, const EndReading& r, std::uint64_t cdStart, Directory& out, std::string& why,
+std::int16_t parseCentral(int fd, const EndReading& r, std::uint64_t cdStart, DirectorySink& sink, std::string& why,
                           int& probes) {
-    out = Directory{};
     const std::uint64_t count = r.count, cdSize = r.cdSize, cdOffset = r.cdOffset;
     if (count > cdSize / kCentralHeaderSize)
         return fail(why, "More entries than the directory can hold", LSP_E_STRUCTURE);
@@ -62,76 +66,46 @@ std::int16_t parseCentral(int fd, const EndReading& r, std::uint64_t cdStart, Di
     unsigned char sig[4];
     if (count > 0 && (!readAt(fd, sig, 4, cdStart) || get32(sig) != kCentralSig))
         return fail(why, "Central directory entry damaged", LSP_E_STRUCTURE);
-    const std::uint64_t shift = cdStart - cdOffset;
+    const DirectoryReading reading{cdStart, cdStart - cdOffset, count};
+    sink.begin(reading);
     ++probes;
 
-    std::vector<unsigned char> cd(cdSize);
-    if (cdSize && !readAt(fd, cd.data(), cd.size(), cdStart))
-        return fail(why, "Cannot read the central directory", LSP_E_UNEXPECTED_EOF);
-
-    out.entries.reserve(count);
-    out.index.reserve(count);
-    std::size_t pos = 0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        if (pos + kCentralHeaderSize > cd.size()) return fail(why, "Central directory cut short", LSP_E_STRUCTURE);
-        const unsigned char* p = cd.data() + pos;
-        if (get32(p) != kCentralSig) return fail(why, "Central directory entry damaged", LSP_E_STRUCTURE);
-        const std::size_t nameLen = get16(p + 28), extraLen = get16(p + 30), commentLen = get16(p + 32);
-        if (pos + kCentralHeaderSize + nameLen + extraLen + commentLen > cd.size())
-            return fail(why, "Central directory entry runs past the directory", LSP_E_STRUCTURE);
-        ZipEntry e;
-        e.madeBy = get16(p + 4);
-        e.versionNeeded = get16(p + 6);
-        e.flags = get16(p + 8);
-        e.method = get16(p + 10);
-        e.dosTime = get16(p + 12);
-        e.dosDate = get16(p + 14);
-        e.crc = get32(p + 16);
-        e.packedSize = get32(p + 20);
-        e.unpackedSize = get32(p + 24);
-        const std::uint16_t startDisk = get16(p + 34);
-        e.internalAttr = get16(p + 36);
-        e.externalAttr = get32(p + 38);
-        e.localOffset = get32(p + 42);
-        const char* text = reinterpret_cast<const char*>(p + kCentralHeaderSize);
-        e.zipName.assign(text, nameLen);
-        const std::string_view rawExtra(text + nameLen, extraLen);
-        e.comment.assign(text + nameLen + extraLen, commentLen);
-
-        // Sizes and offset that do not fit 32 bits come from the zip64 field, in this order.
-        const bool needUnpacked = e.unpackedSize == 0xffffffffu, needPacked = e.packedSize == 0xffffffffu,
-                   needOffset = e.localOffset == 0xffffffffu;
-        if (needUnpacked || needPacked || needOffset) {
-            bool done = false;
-            std::size_t x = 0;
-            while (x + 4 <= rawExtra.size() && !done) {
-                auto q = reinterpret_cast<const unsigned char*>(rawExtra.data()) + x;
-                const std::size_t size = get16(q + 2);
-                if (x + 4 + size > rawExtra.size()) break;
-                if (get16(q) == kExtraZip64) {
-                    const std::size_t want = 8u * (needUnpacked + needPacked + needOffset);
-                    if (size < want) break;
-                    const unsigned char* v = q + 4;
-                    if (needUnpacked) e.unpackedSize = get64(v), v += 8;
-                    if (needPacked) e.packedSize = get64(v), v += 8;
-                    if (needOffset) e.localOffset = get64(v);
-                    done = true;
-                }
-                x += 4 + size;
-            }
-            if (!done) return fail(why, "Zip64 sizes missing", LSP_E_STRUCTURE);
+    // The bytes [windowAt, windowAt + window.size()) of the directory.
+    std::vector<unsigned char> window(static_cast<std::size_t>(std::min<std::uint64_t>(cdSize, kDirectoryWindow)));
+    std::uint64_t windowAt = 0;
+    const auto fill = [&](std::uint64_t pos, std::size_t need) {
+        const auto size =
+            static_cast<std::size_t>(std::min<std::uint64_t>(std::max(need, kDirectoryWindow), cdSize - pos));
+        window.resize(size);
+        windowAt = pos;
+        return readAt(fd, window.data(), size, cdStart + pos);
+    };
+    if (cdSize && !fill(0, 0)) return fail(why, "Cannot read the central directory", LSP_E_UNEXPECTED_EOF);
+    // The need bytes at pos (within the directory), read into the window when not there yet.
+    const auto bytes = [&](std::uint64_t pos, std::size_t need) -> const unsigned char* {
+        if (pos < windowAt || pos + need > windowAt + window.size()) {
+            if (!fill(pos, need)) return nullptr;
         }
-        if (startDisk != 0 && startDisk != 0xffff) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
-        e.extra = withoutExtra(rawExtra, kExtraZip64);
-        if (e.localOffset > cdStart - shift || cdStart - shift - e.localOffset < kLocalHeaderSize)
-            return fail(why, "Entry points outside the archive", LSP_E_STRUCTURE);
-        e.localOffset += shift;
-        if (!deriveItem(e)) return fail(why, "Entry name holds a NUL character", LSP_E_STRUCTURE);
-        if (!e.isFolder) out.index[itemKey(e.itemPath, e.itemName)] = out.entries.size();
-        out.entries.push_back(std::move(e));
-        pos += kCentralHeaderSize + nameLen + extraLen + commentLen;
+        return window.data() + (pos - windowAt);
+    };
+
+    std::uint64_t pos = 0;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (pos + kCentralHeaderSize > cdSize) return fail(why, "Central directory cut short", LSP_E_STRUCTURE);
+        const unsigned char* p = bytes(pos, kCentralHeaderSize);
+        if (!p) return fail(why, "Cannot read the central directory", LSP_E_UNEXPECTED_EOF);
+        if (get32(p) != kCentralSig) return fail(why, "Central directory entry damaged", LSP_E_STRUCTURE);
+        const std::size_t recordSize = kCentralHeaderSize + get16(p + 28) + get16(p + 30) + get16(p + 32);
+        if (pos + recordSize > cdSize)
+            return fail(why, "Central directory entry runs past the directory", LSP_E_STRUCTURE);
+        p = bytes(pos, recordSize);
+        if (!p) return fail(why, "Cannot read the central directory", LSP_E_UNEXPECTED_EOF);
+        const std::string_view record(reinterpret_cast<const char*>(p), recordSize);
+        ZipEntry e;
+        if (const auto status = parseCentralRecord(record, reading, e, why); status != LSP_OK) return status;
+        sink.add(std::move(e), record);
+        pos += recordSize;
     }
-    out.entriesEnd = cdStart;
     return LSP_OK;
 }
 
@@ -167,8 +141,7 @@ bool zip64Reading(int fd, std::uint64_t endOffset, EndReading& r, std::int16_t& 
 
 }  // namespace
 
-std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::string& why) {
-    out = Directory{};
+std::int16_t readDirectory(int fd, std::uint64_t fileSize, DirectorySink& sink, std::string& why) {
     if (fileSize < kEndSize) return missingEnd(fd, fileSize, why);
 
     // The end record lies within the last 64 KiB + 22 bytes (its comment is at most 65535).
@@ -202,7 +175,7 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
     };
     // A reading of no entries whose directory offset is not where the directory ends is
     // taken only when nothing better is found (it may be a record inside a comment).
-    Directory weakEmpty;
+    DirectoryReading weakEmpty;
     bool haveWeakEmpty = false;
     int probes = 0;
     constexpr int kMaxProbes = 8;  // directories read in full, against crafted files full of candidates
@@ -237,24 +210,129 @@ std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::
             if (r.cdOffset <= r.cdEnd - r.cdSize) starts.push_back(r.cdOffset);
             if (r.cdEnd - r.cdSize != r.cdOffset) starts.push_back(r.cdEnd - r.cdSize);
             for (const std::uint64_t cdStart : starts) {
-                const std::int16_t status = parseCentral(fd, r, cdStart, out, why, probes);
+                const std::int16_t status = parseCentral(fd, r, cdStart, sink, why, probes);
                 if (status != LSP_OK) {
                     note(status);
                     continue;
                 }
                 if (r.count != 0 || r.cdOffset == r.cdEnd) return LSP_OK;
-                if (!haveWeakEmpty) weakEmpty = std::move(out), haveWeakEmpty = true;
+                if (!haveWeakEmpty)
+                    weakEmpty = DirectoryReading{cdStart, cdStart - r.cdOffset, 0}, haveWeakEmpty = true;
             }
         }
     }
     if (haveWeakEmpty) {
-        out = std::move(weakEmpty);
+        sink.begin(weakEmpty);
         return LSP_OK;
     }
-    out = Directory{};
+    sink.begin(DirectoryReading{});
     if (firstStatus == LSP_OK) return missingEnd(fd, fileSize, why);
     why = firstWhy;
     return firstStatus;
+}
+
+std::int16_t parseCentralRecord(std::string_view record, const DirectoryReading& reading, ZipEntry& e,
+                                std::string& why) {
+    const auto p = reinterpret_cast<const unsigned char*>(record.data());
+    const std::size_t nameLen = get16(p + 28), extraLen = get16(p + 30), commentLen = get16(p + 32);
+    e.madeBy = get16(p + 4);
+    e.versionNeeded = get16(p + 6);
+    e.flags = get16(p + 8);
+    e.method = get16(p + 10);
+    e.dosTime = get16(p + 12);
+    e.dosDate = get16(p + 14);
+    e.crc = get32(p + 16);
+    e.packedSize = get32(p + 20);
+    e.unpackedSize = get32(p + 24);
+    const std::uint16_t startDisk = get16(p + 34);
+    e.internalAttr = get16(p + 36);
+    e.externalAttr = get32(p + 38);
+    e.localOffset = get32(p + 42);
+    const char* text = record.data() + kCentralHeaderSize;
+    e.zipName.assign(text, nameLen);
+    const std::string_view rawExtra(text + nameLen, extraLen);
+    e.comment.assign(text + nameLen + extraLen, commentLen);
+
+    // Sizes and offset that do not fit 32 bits come from the zip64 field, in this order.
+    const bool needUnpacked = e.unpackedSize == 0xffffffffu, needPacked = e.packedSize == 0xffffffffu,
+               needOffset = e.localOffset == 0xffffffffu;
+    if (needUnpacked || needPacked || needOffset) {
+        bool done = false;
+        std::size_t x = 0;
+        while (x + 4 <= rawExtra.size() && !done) {
+            auto q = reinterpret_cast<const unsigned char*>(rawExtra.data()) + x;
+            const std::size_t size = get16(q + 2);
+            if (x + 4 + size > rawExtra.size()) break;
+            if (get16(q) == kExtraZip64) {
+                const std::size_t want = 8u * (needUnpacked + needPacked + needOffset);
+                if (size < want) break;
+                const unsigned char* v = q + 4;
+                if (needUnpacked) e.unpackedSize = get64(v), v += 8;
+                if (needPacked) e.packedSize = get64(v), v += 8;
+                if (needOffset) e.localOffset = get64(v);
+                done = true;
+            }
+            x += 4 + size;
+        }
+        if (!done) return fail(why, "Zip64 sizes missing", LSP_E_STRUCTURE);
+    }
+    if (startDisk != 0 && startDisk != 0xffff) return fail(why, "Multi-disk archive", LSP_E_MULTI_DISK);
+    e.extra = withoutExtra(rawExtra, kExtraZip64);
+    const std::uint64_t cdStart = reading.start, shift = reading.shift;
+    if (e.localOffset > cdStart - shift || cdStart - shift - e.localOffset < kLocalHeaderSize)
+        return fail(why, "Entry points outside the archive", LSP_E_STRUCTURE);
+    e.localOffset += shift;
+    if (!deriveItem(e)) return fail(why, "Entry name holds a NUL character", LSP_E_STRUCTURE);
+    return LSP_OK;
+}
+
+namespace {
+
+// Collects the entries of the reading accepted, with the index by item path and name.
+class Collector : public DirectorySink {
+public:
+    explicit Collector(Directory& out) : out_(out) {}
+    void begin(const DirectoryReading& reading) override {
+        out_ = Directory{};
+        out_.entriesEnd = reading.start;
+        out_.entries.reserve(reading.count);
+        out_.index.reserve(reading.count);
+    }
+    void add(ZipEntry&& e, std::string_view) override {
+        if (!e.isFolder) out_.index[itemKey(e.itemPath, e.itemName)] = out_.entries.size();
+        out_.entries.push_back(std::move(e));
+    }
+
+private:
+    Directory& out_;
+};
+
+}  // namespace
+
+std::int16_t readDirectory(int fd, std::uint64_t fileSize, Directory& out, std::string& why) {
+    Collector collect(out);
+    out = Directory{};
+    const std::int16_t status = readDirectory(fd, fileSize, collect, why);
+    if (status != LSP_OK) out = Directory{};
+    return status;
+}
+
+std::string_view RecordStore::store(std::string_view record) {
+    constexpr std::size_t kBlock = 1 << 20;
+    if (blocks_.empty() || blocks_.back().capacity() - blocks_.back().size() < record.size()) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(kBlock, record.size()));
+    }
+    std::string& block = blocks_.back();
+    const std::size_t at = block.size();
+    block.append(record);  // within the capacity reserved: the block does not move
+    return std::string_view(block.data() + at, record.size());
+}
+
+void RecordStore::unstore(std::string_view record) {
+    if (blocks_.empty()) return;
+    std::string& block = blocks_.back();
+    if (record.data() + record.size() == block.data() + block.size()) block.resize(block.size() - record.size());
 }
 
 OpenArchive::~OpenArchive() {
@@ -265,16 +343,34 @@ namespace {
 std::shared_ptr<const OpenArchive> g_open;
 }
 
+namespace {
+
+// The archive at path must be a regular file; false with the status and reason otherwise.
+bool archiveFile(const std::string& path, struct stat& st, std::int16_t& status, std::string& why) {
+    const bool found = ::stat(path.c_str(), &st) == 0;
+    if (found && S_ISREG(st.st_mode)) return true;
+    status = LSP_E_OPEN_ARCHIVE;
+    why = found             ? "The archive is not a regular file"
+          : errno == ENOENT ? "The archive does not exist"
+                            : "The archive cannot be opened";
+    return false;
+}
+
+// Opens the archive for reading: fd (st then describes it), or -1 with the status and reason.
+int openForReading(const std::string& path, struct stat& st, std::int16_t& status, std::string& why) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+    if (fd >= 0) ::close(fd);
+    status = LSP_E_OPEN_ARCHIVE;
+    why = "The archive cannot be opened";
+    return -1;
+}
+
+}  // namespace
+
 std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int16_t& status, std::string& why) {
     struct stat st {};
-    const bool found = ::stat(path.c_str(), &st) == 0;
-    if (!found || !S_ISREG(st.st_mode)) {
-        status = LSP_E_OPEN_ARCHIVE;
-        why = found             ? "The archive is not a regular file"
-              : errno == ENOENT ? "The archive does not exist"
-                                : "The archive cannot be opened";
-        return nullptr;
-    }
+    if (!archiveFile(path, st, status, why)) return nullptr;
     const std::int64_t mtime = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     if (g_open && g_open->path == path && g_open->device == st.st_dev && g_open->inode == st.st_ino &&
         g_open->size == static_cast<std::uint64_t>(st.st_size) && g_open->mtimeNanos == mtime) {
@@ -284,12 +380,8 @@ std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int
     g_open.reset();
     auto a = std::make_shared<OpenArchive>();
     a->path = path;
-    a->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (a->fd < 0 || ::fstat(a->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        status = LSP_E_OPEN_ARCHIVE;
-        why = "The archive cannot be opened";
-        return nullptr;
-    }
+    a->fd = openForReading(path, st, status, why);
+    if (a->fd < 0) return nullptr;
     a->size = static_cast<std::uint64_t>(st.st_size);
     a->device = st.st_dev;
     a->inode = st.st_ino;
@@ -298,6 +390,17 @@ std::shared_ptr<const OpenArchive> openArchive(const std::string& path, std::int
     if (status != LSP_OK) return nullptr;
     g_open = a;
     return a;
+}
+
+std::int16_t readArchiveDirectory(const std::string& path, DirectorySink& sink, std::string& why) {
+    struct stat st {};
+    std::int16_t status = LSP_OK;
+    if (!archiveFile(path, st, status, why)) return status;
+    const int fd = openForReading(path, st, status, why);
+    if (fd < 0) return status;
+    status = readDirectory(fd, static_cast<std::uint64_t>(st.st_size), sink, why);
+    ::close(fd);
+    return status;
 }
 
 void forgetArchive() {

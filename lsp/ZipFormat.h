@@ -128,8 +128,6 @@ struct ZipEntry {
     std::uint64_t device = 0;
     std::uint32_t storedCheck = 0;  // see sourceCheck
 
-    bool deleted = false;  // writer only: replaced within an open batch
-
     std::uint32_t unixMode() const { return (madeBy >> 8) == 3 ? externalAttr >> 16 : 0; }
     bool isLink() const;
 };
