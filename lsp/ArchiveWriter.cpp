@@ -21,6 +21,7 @@ namespace lsp {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::uint64_t kWriteBackStep = 8 << 20;
 constexpr std::size_t kReadChunk = 256 * 1024;
 constexpr std::size_t kProgressSlice = 64 * 1024;
 // Files this large get zip64 sizes in their local header (room for growth while read).
@@ -175,6 +176,13 @@ std::int16_t ArchiveWriter::flush() {
     if (error_ != LSP_OK) return error_;
     base_ += fill_;
     fill_ = 0;
+    // The disk starts on what is written while the rest is packed, so that the sync at the
+    // end does not wait for the whole archive at once. The sync still makes it durable.
+    if (base_ - writtenBack_ >= kWriteBackStep) {
+        (void)::sync_file_range(fd_, static_cast<off_t>(writtenBack_), static_cast<off_t>(base_ - writtenBack_),
+                                SYNC_FILE_RANGE_WRITE);
+        writtenBack_ = base_;
+    }
     return LSP_OK;
 }
 
@@ -229,6 +237,7 @@ std::int16_t ArchiveWriter::rollback(std::uint64_t mark, std::size_t entryCount)
     } else {
         fill_ = 0;
         base_ = mark;
+        writtenBack_ = std::min(writtenBack_, base_);
     }
     // Whatever reached the file past the mark goes; that also frees a full disk.
     if (::ftruncate(fd_, static_cast<off_t>(std::min(mark, base_))) != 0) return error_ = LSP_E_WRITE;
@@ -478,19 +487,47 @@ std::int16_t ArchiveWriter::recordSource(std::size_t index, const struct stat& s
     return LSP_OK;
 }
 
-std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& source, Progress& progress,
-                                      std::uint64_t& done, bool check) {
-    std::uint64_t start = 0;
-    if (const auto s = locateData(sourceFd, dataLimit, source, start); s != LSP_OK) return s;
-    if (source.packedSize > dataLimit - start) return LSP_E_UNEXPECTED_EOF;
+ReadWindow::ReadWindow(int fd, std::uint64_t limit) : fd_(fd), limit_(limit), buffer_(kBufferSize) {}
+
+std::size_t ReadWindow::buffered(std::uint64_t offset) const {
+    return offset >= base_ && offset - base_ < fill_ ? static_cast<std::size_t>(fill_ - (offset - base_)) : 0;
+}
+
+const unsigned char* ReadWindow::view(std::uint64_t offset, std::size_t size) {
+    if (size > buffer_.size() || offset > limit_ || size > limit_ - offset) return nullptr;
+    if (buffered(offset) >= size) return buffer_.data() + (offset - base_);
+    // The window moves to offset and takes in as much as it holds, up to the limit.
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size(), limit_ - offset));
+    std::size_t got = 0;
+    while (got < want) {
+        const ssize_t n = ::pread(fd_, buffer_.data() + got, want - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    base_ = offset;
+    fill_ = got;
+    return got >= size ? buffer_.data() : nullptr;
+}
+
+std::int16_t ArchiveWriter::copyEntry(ReadWindow& in, const ZipEntry& source, Progress& progress, std::uint64_t& done,
+                                      bool check) {
+    // The local header: signature, the same name, and bounds.
+    const std::uint64_t limit = in.limit();
+    if (source.localOffset > limit || limit - source.localOffset < kLocalHeaderSize) return LSP_E_UNEXPECTED_EOF;
+    const unsigned char* h = in.view(source.localOffset, kLocalHeaderSize);
+    if (!h) return LSP_E_UNEXPECTED_EOF;
+    if (get32(h) != kLocalSig) return LSP_E_HEADER;
+    const std::size_t nameLen = get16(h + 26), extraLen = get16(h + 28);
+    if (nameLen != source.zipName.size()) return LSP_E_HEADER;
+    const unsigned char* text = in.view(source.localOffset + kLocalHeaderSize, nameLen + extraLen);
+    if (!text) return LSP_E_UNEXPECTED_EOF;
+    if (std::memcmp(text, source.zipName.data(), nameLen) != 0) return LSP_E_HEADER;
+    const std::uint64_t start = source.localOffset + kLocalHeaderSize + nameLen + extraLen;
+    if (source.packedSize > limit - start) return LSP_E_UNEXPECTED_EOF;
     // The local extra fields travel along, except the zip64 field, which is made afresh.
-    unsigned char h[kLocalHeaderSize];
-    if (!readAt(sourceFd, h, sizeof h, source.localOffset)) return LSP_E_UNEXPECTED_EOF;
-    std::string localExtra(get16(h + 28), '\0');
-    if (!localExtra.empty() &&
-        !readAt(sourceFd, localExtra.data(), localExtra.size(), source.localOffset + kLocalHeaderSize + get16(h + 26)))
-        return LSP_E_UNEXPECTED_EOF;
-    localExtra = withoutExtra(localExtra, kExtraZip64);
+    const std::string localExtra =
+        withoutExtra(std::string_view(reinterpret_cast<const char*>(text) + nameLen, extraLen), kExtraZip64);
     std::uint32_t value = check ? checkStart(localExtra) : 0;
 
     ZipEntry e = source;
@@ -498,13 +535,16 @@ std::int16_t ArchiveWriter::copyEntry(int sourceFd, std::uint64_t dataLimit, con
     const std::string header = localHeader(e, localExtra);
     if (const auto s = put(header.data(), header.size()); s != LSP_OK) return s;
 
-    static std::vector<unsigned char> chunk(kBufferSize);
     std::uint64_t left = source.packedSize, at = start;
     while (left > 0) {
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
-        if (!readAt(sourceFd, chunk.data(), n, at)) return LSP_E_UNEXPECTED_EOF;
-        if (check) value = crcOf(value, chunk.data(), n);
-        if (const auto s = put(chunk.data(), n); s != LSP_OK) return s;
+        // What the window already holds first, then whole windows.
+        const std::size_t inWindow = in.buffered(at);
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(left, inWindow ? inWindow : in.capacity()));
+        const unsigned char* data = in.view(at, n);
+        if (!data) return LSP_E_UNEXPECTED_EOF;
+        if (check) value = crcOf(value, data, n);
+        if (const auto s = put(data, n); s != LSP_OK) return s;
         left -= n;
         at += n;
         for (std::size_t step = 0; step < n; step += kProgressSlice) {

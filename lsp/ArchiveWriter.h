@@ -39,6 +39,30 @@ struct PackSource {
     struct stat st {};
 };
 
+// Reads an archive through one large window: items read one after another (as a backup
+// copies them from the newest archive, in the order they were written) cost one read per
+// window rather than several per item. Nothing at or past limit is read.
+class ReadWindow {
+public:
+    ReadWindow(int fd, std::uint64_t limit);
+    ReadWindow(const ReadWindow&) = delete;
+    ReadWindow& operator=(const ReadWindow&) = delete;
+    std::uint64_t limit() const { return limit_; }
+    std::size_t capacity() const { return buffer_.size(); }
+    // How many bytes from offset on are in the window now (0: none).
+    std::size_t buffered(std::uint64_t offset) const;
+    // size bytes (at most capacity()) at offset, valid until the next call; nullptr when
+    // they reach past the limit or cannot be read.
+    const unsigned char* view(std::uint64_t offset, std::size_t size);
+
+private:
+    int fd_;
+    std::uint64_t limit_;
+    std::vector<unsigned char> buffer_;
+    std::uint64_t base_ = 0;  // file offset of buffer_[0]
+    std::size_t fill_ = 0;
+};
+
 class ArchiveWriter {
 public:
     ArchiveWriter() = default;
@@ -67,11 +91,12 @@ public:
     // the caller rolls back.
     std::int16_t addFile(const PackSource& source, const PackSpec& request, Progress& progress,
                          const PreparedFile* prepared = nullptr);
-    // Copies an entry of another archive without unpacking it. With check, the entry's
-    // check value (checkStart, checkEnd) is computed on the way and a copy that does not
-    // match the value the entry records gives LSP_E_CRC.
-    std::int16_t copyEntry(int sourceFd, std::uint64_t dataLimit, const ZipEntry& e, Progress& progress,
-                           std::uint64_t& done, bool check = false);
+    // Copies an entry of another archive (read through source, whose limit is where item
+    // data ends) without unpacking it. With check, the entry's check value (checkStart,
+    // checkEnd) is computed on the way and a copy that does not match the value the entry
+    // records gives LSP_E_CRC.
+    std::int16_t copyEntry(ReadWindow& source, const ZipEntry& e, Progress& progress, std::uint64_t& done,
+                           bool check = false);
     // Records in the directory entry at index (packed from a file) the file's change time,
     // inode and device, the method asked for and the entry's check value, read back from
     // what was written.
@@ -106,7 +131,8 @@ private:
     std::string tempPath_;
     std::vector<unsigned char> buffer_;
     std::size_t fill_ = 0;
-    std::uint64_t base_ = 0;  // file offset of buffer_[0]
+    std::uint64_t base_ = 0;         // file offset of buffer_[0]
+    std::uint64_t writtenBack_ = 0;  // the disk has been asked to write everything before this
     std::int16_t error_ = LSP_OK;
     // The directory is kept as the records finish() writes, not as parsed entries: a backup
     // of 100,000 files holds 100,000 of them beside its own file list.

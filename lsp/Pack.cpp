@@ -32,6 +32,8 @@ struct Session {
     ArchiveWriter writer;
     bool existed = false;    // replaces a finished archive
     mode_t archiveMode = 0;  // permissions of the archive it replaces
+    dev_t tempDevice = 0;    // identity of the temporary file
+    ino_t tempInode = 0;
 };
 
 std::unique_ptr<Session> g_batch;
@@ -52,6 +54,8 @@ struct Reference : DirectorySink {
     // The items' records by the hash of their ZIP names, sorted; equal names in stored order.
     std::vector<std::pair<std::size_t, std::string_view>> byName;
     ZipEntry found;  // what find() gave last
+    // Its items are copied in the order they were written: read through one window.
+    std::unique_ptr<ReadWindow> window;
 
     ~Reference() override {
         if (fd >= 0) ::close(fd);
@@ -88,7 +92,7 @@ std::uint32_t g_copied = 0;
 // The reference's item for this request, when the file is the very one it was packed
 // from, unchanged, and would be packed the same way now.
 const ZipEntry* unchangedItem(const PackSpec& request, const PackSource& source, std::uint32_t externalAttr) {
-    if (!g_reference || source.fd < 0) return nullptr;
+    if (!g_reference || !S_ISREG(source.st.st_mode)) return nullptr;
     const ZipEntry* e = g_reference->find(request.zipName);
     if (!e || !e->hasSource) return nullptr;
     const struct stat& st = source.st;
@@ -156,11 +160,12 @@ std::int16_t commit(Session& s) {
         if (compact.create(folder, nameOf(s.archive)) != LSP_OK) return LSP_E_CREATE_TEMP;
         Progress none(packHost(), false, 0);
         std::uint64_t done = 0;
+        ReadWindow live(writer->fd(), limit);
         for (std::size_t i = 0; i < writer->entryCount(); ++i) {
             if (writer->isDeleted(i)) continue;
             ZipEntry e;
             if (const auto st = writer->entry(i, e); st != LSP_OK) return st;
-            if (const auto st = compact.copyEntry(writer->fd(), limit, e, none, done); st != LSP_OK) return st;
+            if (const auto st = compact.copyEntry(live, e, none, done); st != LSP_OK) return st;
         }
         writer = &compact;
     }
@@ -216,6 +221,10 @@ std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive
     // and the archive in it, away again.
     if (!existing && makeFolders(folderOf(archive)) != 0) return LSP_E_CREATE_TEMP;
     if (const auto st = s->writer.create(folder, nameOf(archive)); st != LSP_OK) return st;
+    if (struct stat temp{}; ::fstat(s->writer.fd(), &temp) == 0) {
+        s->tempDevice = temp.st_dev;
+        s->tempInode = temp.st_ino;
+    }
     if (!existing) return LSP_OK;
     s->existed = true;
     struct stat st {};
@@ -223,11 +232,10 @@ std::int16_t openSession(std::unique_ptr<Session>& s, const std::string& archive
     std::uint64_t total = 0, done = 0;
     for (const auto& e : existing->directory.entries) total += e.packedSize;
     Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, total);
+    ReadWindow items(existing->fd, existing->directory.entriesEnd);
     for (const auto& e : existing->directory.entries) {
         if (!keep(e)) continue;
-        if (const auto r = s->writer.copyEntry(existing->fd, existing->directory.entriesEnd, e, progress, done);
-            r != LSP_OK)
-            return r;
+        if (const auto r = s->writer.copyEntry(items, e, progress, done); r != LSP_OK) return r;
     }
     return LSP_OK;
 }
@@ -339,32 +347,37 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
             if (fd >= 0) ::close(fd);
         }
     } closeSource{source.fd};
-    std::uint8_t dos = LSP_ATTR_ARCHIVE;
-    if (S_ISLNK(source.st.st_mode) && (flags & LSP_PF_SYSTEM)) {
+    const bool isLink = S_ISLNK(source.st.st_mode) && (flags & LSP_PF_SYSTEM);
+    // A regular file that the reference archive may hold unchanged is opened only once it
+    // has to be read: what lstat says of it decides a copy.
+    const bool openLater = !isLink && g_reference && S_ISREG(source.st.st_mode);
+    if (isLink) {
         std::string target(4096, '\0');
         const ssize_t n = ::readlink(filePath.c_str(), target.data(), target.size());
         if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return LSP_E_OPEN_SOURCE;
         target.resize(static_cast<std::size_t>(n));
         source.linkTarget = target;
-        dos |= LSP_ATTR_SYSTEM;
-    } else {
+    } else if (!openLater) {
         source.fd = ::open(filePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (source.fd < 0 || ::fstat(source.fd, &source.st) != 0 || !S_ISREG(source.st.st_mode))
             return LSP_E_OPEN_SOURCE;
     }
-    if ((flags & LSP_PF_READ_ONLY) && !(source.st.st_mode & S_IWUSR)) dos |= LSP_ATTR_READ_ONLY;
-    if ((flags & LSP_PF_HIDDEN) && name.front() == '.') dos |= LSP_ATTR_HIDDEN;
+    const auto dosOf = [&](const struct stat& st) {
+        std::uint8_t bits = LSP_ATTR_ARCHIVE | (isLink ? LSP_ATTR_SYSTEM : 0);
+        if ((flags & LSP_PF_READ_ONLY) && !(st.st_mode & S_IWUSR)) bits |= LSP_ATTR_READ_ONLY;
+        if ((flags & LSP_PF_HIDDEN) && name.front() == '.') bits |= LSP_ATTR_HIDDEN;
+        return bits;
+    };
+    const std::uint8_t dos = dosOf(source.st);
 
     // Packing the archive into itself (or into its own temporary file) does nothing.
     struct stat archiveStat {};
     const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
-    if (source.fd >= 0) {
-        struct stat tempStat {};
-        if ((archiveExists && archiveStat.st_dev == source.st.st_dev && archiveStat.st_ino == source.st.st_ino) ||
-            (g_batch && ::fstat(g_batch->writer.fd(), &tempStat) == 0 && tempStat.st_dev == source.st.st_dev &&
-             tempStat.st_ino == source.st.st_ino))
-            return LSP_SAME_ARCHIVE;
-    }
+    const auto isOwnArchive = [&](const struct stat& st) {
+        return (archiveExists && archiveStat.st_dev == st.st_dev && archiveStat.st_ino == st.st_ino) ||
+               (g_batch && g_batch->tempDevice == st.st_dev && g_batch->tempInode == st.st_ino);
+    };
+    if (!isLink && isOwnArchive(source.st)) return LSP_SAME_ARCHIVE;
 
     PackSpec request;
     request.itemName = name;
@@ -375,7 +388,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     request.engine = method == LSP_METHOD_SUPERIOR ? level.engine : 0;
     request.ownFlags =
         static_cast<std::uint8_t>((!itemPath.empty() && itemPath.front() == '/' ? kOwnAbsolutePath : 0) |
-                                  ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) | (source.fd < 0 ? kOwnLink : 0));
+                                  ((flags & LSP_PF_RETAIN) ? kOwnRetainMode : 0) | (isLink ? kOwnLink : 0));
     request.dosAttributes = dos;
 
     // Is there an item of that name and path already, and may it be replaced?
@@ -434,7 +447,7 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
     if (const ZipEntry* unchanged = unchangedItem(request, source, externalAttr)) {
         Progress progress(packHost(), (flags & LSP_PF_PUMP) != 0, unchanged->packedSize);
         std::uint64_t done = 0;
-        const auto s = w.copyEntry(g_reference->fd, g_reference->reading.start, *unchanged, progress, done, true);
+        const auto s = w.copyEntry(*g_reference->window, *unchanged, progress, done, true);
         if (s == LSP_OK) {
             copied = true;
             ++g_copied;
@@ -445,6 +458,16 @@ std::int16_t packOne(const char* file, const std::string& archivePath, const cha
             w.rollback(mark, count);
             g_reference.reset();
         }
+    }
+    if (!copied && openLater) {
+        const struct stat seen = source.st;
+        source.fd = ::open(filePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (source.fd < 0 || ::fstat(source.fd, &source.st) != 0 || !S_ISREG(source.st.st_mode))
+            return abandon(LSP_E_OPEN_SOURCE);
+        // Replaced since it was looked at: the checks and attributes are the new file's.
+        if ((source.st.st_dev != seen.st_dev || source.st.st_ino != seen.st_ino) && isOwnArchive(source.st))
+            return abandon(LSP_SAME_ARCHIVE);
+        request.dosAttributes = dosOf(source.st);
     }
     // Read and compressed ahead, if the host announced the file and it is as it was then.
     PreparedFile ahead;
@@ -556,6 +579,7 @@ int16_t LSP_REFERENCE(const char* archive) {
     if (const auto s = readDirectory(r->fd, static_cast<std::uint64_t>(st.st_size), *r, why); s != LSP_OK) return s;
     std::stable_sort(r->byName.begin(), r->byName.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
+    r->window = std::make_unique<ReadWindow>(r->fd, r->reading.start);
     g_reference = std::move(r);
     return LSP_OK;
 }

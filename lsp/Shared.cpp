@@ -76,7 +76,26 @@ int askHost(const LSP_HOST& host, bool quiet, const std::string& question, const
     return answer == LSP_ANSWER_YES || answer == LSP_ANSWER_CANCEL ? answer : LSP_ANSWER_NO;
 }
 
+namespace {
+
+// An absolute path without empty, "." or ".." parts and without a trailing "/": already
+// in the form absolutePath gives (a backup hands over every file this way).
+bool isNormalAbsolute(std::string_view path) {
+    if (path.empty() || path.front() != '/') return false;
+    if (path.size() == 1) return true;
+    if (path.back() == '/') return false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '/') continue;
+        const std::string_view part = path.substr(i + 1, path.find('/', i + 1) - (i + 1));
+        if (part.empty() || part == "." || part == "..") return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string absolutePath(std::string_view path) {
+    if (isNormalAbsolute(path)) return std::string(path);
     std::string full;
     if (path.empty() || path.front() != '/') {
         std::vector<char> cwd(4096);

@@ -4,11 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <set>
 
+#include "framework/records/RecordFileKey.h"
 #include "platform/AtomicWrite.h"
 #include "platform/CrashPoint.h"
 #include "platform/Folders.h"
@@ -67,6 +70,10 @@ std::string sqlText(std::string_view text) {
     }
     return out + "'";
 }
+
+// Whether open() hands over the keys of recordFileRawKey, and whether it did.
+thread_local bool t_deriveKeys = true;
+thread_local bool t_derivedKeyUsed = false;
 
 // A URI file name, so that "mode=rw" can forbid creating a file that should exist.
 std::string fileUri(const std::string& path, const char* mode) {
@@ -223,43 +230,67 @@ Status RecordDatabase::open() {
         return Status::failure("The folder " + folder_ +
                                " for the record files cannot be created: " + std::strerror(err) + ".");
 
-    // Each file is checked as soon as it is open, before the next is attached: attaching
-    // reads every schema, and a fault of one file must not be blamed on another.
-    std::vector<std::string> created;
-    std::vector<bool> needsTables(files_.size(), false);
-    bool needsWrite = false;
-    Status s;
-    for (std::size_t i = 0; s && i < files_.size(); ++i) {
-        s = openFile(i, created);
-        bool tablesMissing = false;
-        bool writeNeeded = false;
-        if (s) s = checkFile(i, tablesMissing, writeNeeded);
-        needsTables[i] = tablesMissing;
-        needsWrite = needsWrite || writeNeeded;
-    }
-    // Only once every file has passed its checks is anything written.
-    if (s) {
+    // The keys derived here first; should they not open a file (a SQLCipher that derives
+    // keys another way), everything is opened once more with the passphrases.
+    const auto attempt = [this]() -> Status {
+        // Each file is checked as soon as it is open, before the next is attached: attaching
+        // reads every schema, and a fault of one file must not be blamed on another.
+        std::vector<std::string> created;
+        std::vector<bool> needsTables(files_.size(), false);
+        bool needsWrite = false;
+        Status s;
         for (std::size_t i = 0; s && i < files_.size(); ++i) {
-            s = exec("PRAGMA " + quoted(schemas_[i]) + ".journal_mode = DELETE", files_[i].fileName);
-            if (s) s = exec("PRAGMA " + quoted(schemas_[i]) + ".synchronous = FULL", files_[i].fileName);
+            s = openFile(i, created);
+            bool tablesMissing = false;
+            bool writeNeeded = false;
+            if (s) s = checkFile(i, tablesMissing, writeNeeded);
+            needsTables[i] = tablesMissing;
+            needsWrite = needsWrite || writeNeeded;
         }
-        // Files that are complete are not written to (nor locked for writing) at all.
-        if (s && needsWrite) {
-            s = exec("BEGIN IMMEDIATE", "");
-            for (std::size_t i = 0; s && i < files_.size(); ++i) s = createTables(i, needsTables[i]);
-            if (s) s = commit();
-            if (!s) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        // Only once every file has passed its checks is anything written.
+        if (s) {
+            for (std::size_t i = 0; s && i < files_.size(); ++i) {
+                s = exec("PRAGMA " + quoted(schemas_[i]) + ".journal_mode = DELETE", files_[i].fileName);
+                if (s) s = exec("PRAGMA " + quoted(schemas_[i]) + ".synchronous = FULL", files_[i].fileName);
+            }
+            // Files that are complete are not written to (nor locked for writing) at all.
+            if (s && needsWrite) {
+                s = exec("BEGIN IMMEDIATE", "");
+                for (std::size_t i = 0; s && i < files_.size(); ++i) s = createTables(i, needsTables[i]);
+                if (s) s = commit();
+                if (!s) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            }
         }
+        if (!s) {
+            sqlite3_close_v2(db_);
+            db_ = nullptr;
+            // Files this call created hold nothing of value; files that were there are untouched.
+            // One that is no longer empty was filled by another process starting at the same time.
+            for (const auto& path : created) {
+                struct stat st {};
+                if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) ::unlink(path.c_str());
+            }
+        }
+        return s;
+    };
+    t_deriveKeys = true;
+    t_derivedKeyUsed = false;
+    {
+        // The keyed files' keys are derived side by side, one file per thread.
+        std::vector<std::thread> helpers;
+        for (std::size_t i = 1; i < files_.size(); ++i)
+            if (!files_[i].password.empty())
+                helpers.emplace_back(
+                    [this, i] { (void)recordFileRawKey(pathOf(files_[i].fileName), files_[i].password); });
+        if (!files_.empty() && !files_[0].password.empty())
+            (void)recordFileRawKey(pathOf(files_[0].fileName), files_[0].password);
+        for (std::thread& t : helpers) t.join();
     }
-    if (!s) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-        // Files this call created hold nothing of value; files that were there are untouched.
-        // One that is no longer empty was filled by another process starting at the same time.
-        for (const auto& path : created) {
-            struct stat st {};
-            if (::stat(path.c_str(), &st) == 0 && st.st_size == 0) ::unlink(path.c_str());
-        }
+    Status s = attempt();
+    if (!s && t_derivedKeyUsed) {
+        t_deriveKeys = false;
+        s = attempt();
+        t_deriveKeys = true;
     }
     return s;
 }
@@ -278,6 +309,10 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
     if (!exists) created.push_back(path);
 
     const std::string uri = fileUri(path, exists ? "rw" : "rwc");
+    std::string derived;
+    if (exists && t_deriveKeys && !fileSpec.password.empty()) derived = recordFileRawKey(path, fileSpec.password);
+    if (!derived.empty()) t_derivedKeyUsed = true;
+    const std::string& key = derived.empty() ? fileSpec.password : derived;
     if (i == 0) {
         const int rc =
             sqlite3_open_v2(uri.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI, nullptr);
@@ -288,14 +323,13 @@ Status RecordDatabase::openFile(std::size_t i, std::vector<std::string>& created
         sqlite3_extended_result_codes(db_, 1);
         sqlite3_busy_timeout(db_, busyTimeoutMs_);
         if (!fileSpec.password.empty()) {
-            const int krc =
-                sqlite3_exec(db_, ("PRAGMA key = " + sqlText(fileSpec.password)).c_str(), nullptr, nullptr, nullptr);
+            const int krc = sqlite3_exec(db_, ("PRAGMA key = " + sqlText(key)).c_str(), nullptr, nullptr, nullptr);
             if (krc != SQLITE_OK) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
         }
     } else {
         Statement st;
         int rc = prepare(db_, "ATTACH DATABASE ? AS " + quoted(schemas_[i]) + " KEY ?", st);
-        if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(fileSpec.password)});
+        if (rc == SQLITE_OK) rc = bindAll(st.handle, {Value(uri), Value(key)});
         if (rc == SQLITE_OK) rc = sqlite3_step(st.handle);
         if (rc != SQLITE_DONE) return failure(sqlite3_extended_errcode(db_), fileSpec.fileName, "opened");
     }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <thread>
 
+#include "framework/records/RecordFileKey.h"
 #include "records/RawSqlite.h"
 #include "records/TestLayouts.h"
 #include "support/TempDir.h"
@@ -57,6 +58,34 @@ TEST(RecordFile, CreatesMissingFilesEncryptedOrPlainAndKeepsDataBetweenOpens) {
     again.close();
     EXPECT_EQ(readFile(dir.file("Items.tps")), items) << "opening and reading must not write";
     EXPECT_EQ(readFile(dir.file("Tags.tps")), tags);
+}
+
+// The engine opens keyed files with the key it derives itself (and falls back on the
+// passphrase unnoticed), so only a client of its own shows that the key is SQLCipher's.
+TEST(RecordFile, TheKeyDerivedForAFileIsTheOneSQLCipherDerivesFromItsPassphrase) {
+    TempDir dir;
+    populate(dir.path());
+    const std::string password = test::testFiles().front().password;
+    ASSERT_FALSE(password.empty());
+    struct Case {
+        const char* what;
+        std::string passphrase;
+        bool opens;
+    };
+    const Case cases[] = {{"its own passphrase", password, true}, {"another passphrase", password + "x", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string key = recordFileRawKey(dir.file("Items.tps"), c.passphrase);
+        ASSERT_EQ(key.size(), 67u);
+        test::RawSqlite raw(dir.file("Items.tps"));
+        ASSERT_EQ(raw.exec("PRAGMA key = \"" + key + "\""), SQLITE_OK);
+        const std::string count = raw.scalar("SELECT count(*) FROM Items");
+        if (c.opens)
+            EXPECT_EQ(count, "40");
+        else
+            EXPECT_EQ(count.rfind("ERROR", 0), 0u) << count;
+    }
+    EXPECT_EQ(recordFileRawKey(dir.file("Missing.tps"), password), "");
 }
 
 // The file is reported, named, and not one byte of it changes.
