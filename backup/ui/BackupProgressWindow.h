@@ -4,6 +4,7 @@
 
 #include "backup/BatchBackup.h"
 #include "backup/ui/BackupListWindow.h"
+#include "framework/ui/EventPump.h"
 
 class QLabel;
 class QProgressBar;
@@ -54,6 +55,7 @@ private:
     QLabel* secondsLabel_;
     QLabel* seconds_;
     QTimer* timer_;
+    EventPump pump_;
 };
 
 }  // namespace quillet
