@@ -123,7 +123,10 @@ void BackupProgressWindow::drawPending() {
 }
 
 void BackupProgressWindow::pumpEvents() {
-    pump_();
+    // Every call: a press during a file must reach the library within that file, which
+    // then stops it and asks its own question. Only what is pending now: with a time
+    // limit the idle work timer would keep this spinning for the whole limit on every call.
+    QCoreApplication::processEvents();
 }
 
 void BackupProgressWindow::setStatusAlert(bool alert) {

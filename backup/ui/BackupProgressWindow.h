@@ -4,7 +4,6 @@
 
 #include "backup/BatchBackup.h"
 #include "backup/ui/BackupListWindow.h"
-#include "framework/ui/EventPump.h"
 
 class QLabel;
 class QProgressBar;
@@ -55,7 +54,6 @@ private:
     QLabel* secondsLabel_;
     QLabel* seconds_;
     QTimer* timer_;
-    EventPump pump_;
 };
 
 }  // namespace quillet
