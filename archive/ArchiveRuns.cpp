@@ -1,6 +1,7 @@
 #include "archive/ArchiveRuns.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
@@ -57,6 +58,13 @@ ArchiveRun::~ArchiveRun() {
     // The library must not call into a run that is gone.
     LSP_UINIT_MP(nullptr);
     if (began_) s_.archive.USE_LSP_MESSAGE_PUMP = savedPump_;
+    setWaitCursor(false);
+}
+
+void ArchiveRun::setWaitCursor(bool on) {
+    if (on == waitCursor_) return;
+    waitCursor_ = on;
+    s_.dialogs.setWaitCursor(on);
 }
 
 void ArchiveRun::buildWork() {
@@ -95,6 +103,9 @@ void ArchiveRun::begin() {
     LSP_UINIT_MP(&host);
     setButtonLabel(archivetext::CancelButton);
     view_.setProgress(0);
+    // Held for the whole run, as the backup holds it: each item's own wait cursor then
+    // nests inside it instead of switching the cursor of every window twice per item.
+    setWaitCursor(true);
     phase_ = Phase::Running;
     recorded_ = false;
     if (history_.clock) started_ = history_.clock->now();
@@ -124,7 +135,9 @@ RunHistoryTarget historyTarget(Catalog& catalog, const std::string& projectName,
 }
 
 void ArchiveRun::recordEnd() {
-    if (recorded_ || history_.folder.empty()) return;
+    if (recorded_) return;
+    if (history_.complete) std::exchange(history_.complete, nullptr)(history_);
+    if (history_.folder.empty()) return;
     recorded_ = true;
     HistoryRun run;
     run.sysId = history_.sysId;
@@ -189,6 +202,7 @@ void ArchiveRun::step() {
 void ArchiveRun::finish() {
     view_.setProgress(100);
     phase_ = Phase::Finished;
+    setWaitCursor(false);
     setButtonLabel(archivetext::CloseButton);
     if (errors_ == 0) {
         PlayEventSound(s_.sounds, completedSound_);
@@ -205,6 +219,7 @@ void ArchiveRun::finish() {
 
 void ArchiveRun::endCancelled() {
     phase_ = Phase::Finished;
+    setWaitCursor(false);
     cancelled_ = true;
     setButtonLabel(archivetext::CloseButton);
     summary_ = archivetext::Canceled;
@@ -229,6 +244,7 @@ bool ArchiveRun::confirmCancel() {
 
 void ArchiveRun::close() {
     phase_ = Phase::Closed;
+    setWaitCursor(false);
     view_.closeWindow();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -99,6 +100,9 @@ struct RunHistoryTarget {
     std::int32_t sysId = 0;
     std::string project;
     const Clock* clock = nullptr;
+    // Where set, fills in sysId and project when the run ends, not before it begins (the
+    // command line opens the record files meanwhile).
+    std::function<void(RunHistoryTarget&)> complete;
 };
 
 // The target of a run over archivePath: the project named, else the one whose prefix begins
@@ -176,6 +180,7 @@ private:
     void endCancelled();
     bool confirmCancel();
     void recordEnd();
+    void setWaitCursor(bool on);
 
     std::size_t next_ = 0;
     std::size_t done_ = 0;
@@ -190,6 +195,7 @@ private:
     bool cancelled_ = false;
     bool overwriteAll_ = false;
     bool began_ = false;
+    bool waitCursor_ = false;
     std::uint8_t savedPump_ = 0;  // the archive object's pump flag before the run
     RunHistoryTarget history_;
     DateTime started_;

@@ -4,7 +4,9 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace lsp {
@@ -77,6 +79,10 @@ std::vector<unsigned char>& inBuffer() {
     static std::vector<unsigned char> in(kChunk);
     return in;
 }
+std::vector<unsigned char>& headerBuffer() {
+    thread_local std::vector<unsigned char> header;
+    return header;
+}
 std::vector<unsigned char>& outBuffer() {
     static std::vector<unsigned char> out(kSlice);
     return out;
@@ -121,14 +127,17 @@ std::int16_t decodeStream(Decoder& d, int fd, std::uint64_t offset, const ZipEnt
 
 std::int16_t locateData(int fd, std::uint64_t dataLimit, const ZipEntry& e, std::uint64_t& dataStart) {
     if (e.localOffset > dataLimit || dataLimit - e.localOffset < kLocalHeaderSize) return LSP_E_UNEXPECTED_EOF;
-    unsigned char h[kLocalHeaderSize];
-    if (!readAt(fd, h, sizeof h, e.localOffset)) return LSP_E_UNEXPECTED_EOF;
-    if (get32(h) != kLocalSig) return LSP_E_HEADER;
-    const std::uint64_t nameLen = get16(h + 26), extraLen = get16(h + 28);
-    if (nameLen != e.zipName.size()) return LSP_E_HEADER;
-    std::string name(nameLen, '\0');
-    if (nameLen && !readAt(fd, name.data(), nameLen, e.localOffset + kLocalHeaderSize)) return LSP_E_UNEXPECTED_EOF;
-    if (name != e.zipName) return LSP_E_HEADER;
+    // The header and the name the directory expects, in one read.
+    const std::uint64_t expected = e.zipName.size();
+    const std::uint64_t wanted = std::min<std::uint64_t>(kLocalHeaderSize + expected, dataLimit - e.localOffset);
+    std::vector<unsigned char>& h = headerBuffer();
+    h.resize(static_cast<std::size_t>(wanted));
+    if (!readAt(fd, h.data(), h.size(), e.localOffset)) return LSP_E_UNEXPECTED_EOF;
+    if (get32(h.data()) != kLocalSig) return LSP_E_HEADER;
+    const std::uint64_t nameLen = get16(h.data() + 26), extraLen = get16(h.data() + 28);
+    if (nameLen != expected) return LSP_E_HEADER;
+    if (h.size() < kLocalHeaderSize + nameLen) return LSP_E_UNEXPECTED_EOF;
+    if (nameLen && std::memcmp(h.data() + kLocalHeaderSize, e.zipName.data(), nameLen) != 0) return LSP_E_HEADER;
     dataStart = e.localOffset + kLocalHeaderSize + nameLen + extraLen;
     if (dataStart > dataLimit) return LSP_E_UNEXPECTED_EOF;
     return LSP_OK;

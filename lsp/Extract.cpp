@@ -2,8 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,6 +73,26 @@ bool linkStaysInside(const std::string& target, std::size_t depth) {
 
 bool allZero(const unsigned char* d, std::size_t n) {
     return n > 0 && d[0] == 0 && std::memcmp(d, d + 1, n - 1) == 0;
+}
+
+// The folder below dirFd at the relative path, opened in one call that refuses a link
+// anywhere on the way and anything that would leave dirFd's tree; -1 with errno otherwise.
+// ENOSYS where the kernel (or a sandbox) lacks openat2: the caller then walks level by level.
+int openBeneath(int dirFd, const std::string& relative) {
+    static bool unsupported = false;
+    if (unsupported) {
+        errno = ENOSYS;
+        return -1;
+    }
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, dirFd, relative.c_str(), &how, sizeof how);
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM || errno == E2BIG)) {
+        unsupported = true;
+        errno = ENOSYS;
+    }
+    return static_cast<int>(fd);
 }
 
 // A free name beside the target for writing before the rename.
@@ -161,15 +183,23 @@ std::int16_t extractEntry(const OpenArchive& a, const ZipEntry& e, const std::st
         dir = Fd(::open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     if (dir.fd < 0) return LSP_E_CREATE_OUTPUT;
-    for (const auto& part : folders) {
-        int next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT) {
-            if (!options.createFolders) return LSP_E_CREATE_OUTPUT;
-            if (::mkdirat(dir.fd, part.c_str(), 0777) != 0 && errno != EEXIST) return LSP_E_CREATE_FOLDER;
-            next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // Most items go into a folder that is there already: one call enters it. Otherwise the
+    // walk, one level at a time, creates what is missing and tells a link from a file.
+    std::string below;
+    for (const auto& part : folders) below += (below.empty() ? "" : "/") + part;
+    if (const int fd = below.empty() ? -1 : openBeneath(dir.fd, below); fd >= 0) {
+        dir = Fd(fd);
+    } else {
+        for (const auto& part : folders) {
+            int next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (next < 0 && errno == ENOENT) {
+                if (!options.createFolders) return LSP_E_CREATE_OUTPUT;
+                if (::mkdirat(dir.fd, part.c_str(), 0777) != 0 && errno != EEXIST) return LSP_E_CREATE_FOLDER;
+                next = ::openat(dir.fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            }
+            if (next < 0) return LSP_E_CREATE_OUTPUT;  // a link or a file where a folder should be
+            dir = Fd(next);
         }
-        if (next < 0) return LSP_E_CREATE_OUTPUT;  // a link or a file where a folder should be
-        dir = Fd(next);
     }
 
     cleanFolderOnce(dir.fd);

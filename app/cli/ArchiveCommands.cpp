@@ -189,12 +189,17 @@ void markChosen(lspclass& a, const std::vector<std::size_t>& chosen) {
     for (std::size_t index : chosen) a.LSPQ[index].MARK = 1;
 }
 
-// The run goes into the history of the project whose archive it is.
+// The run goes into the history of the project whose archive it is, looked up when the run
+// ends: the record files open on a helper thread while the run works.
 void recordInHistory(CliContext& ctx, ArchiveRun& run, const lspclass& a, const Clock& clock) {
-    if (Catalog* catalog = ctx.catalog())
-        run.recordIn(historyTarget(*catalog, {}, a.ARCHIVE_NAME, runStatusFolder(ctx.paths.dataFolder), clock));
-    else
-        run.recordIn({runStatusFolder(ctx.paths.dataFolder), 0, {}, &clock});
+    ctx.openCatalogAhead();
+    RunHistoryTarget target;
+    target.folder = runStatusFolder(ctx.paths.dataFolder);
+    target.clock = &clock;
+    target.complete = [&ctx, archive = a.ARCHIVE_NAME](RunHistoryTarget& t) {
+        if (Catalog* catalog = ctx.catalog()) t = historyTarget(*catalog, {}, archive, t.folder, *t.clock);
+    };
+    run.recordIn(std::move(target));
 }
 
 int finishRun(CliContext& ctx, const ArchiveRun& run) {
@@ -205,6 +210,7 @@ int finishRun(CliContext& ctx, const ArchiveRun& run) {
 }  // namespace
 
 int testCommand(CliContext& ctx, const ParsedArguments& args) {
+    ctx.openCatalogAhead();  // for the history, while the archive is listed and tested
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;
@@ -233,6 +239,7 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
     if (args.has("--prompt") && args.has("--overwrite"))
         return ctx.usage("--prompt and --overwrite exclude each other");
 
+    ctx.openCatalogAhead();  // for the history, while the archive is listed and restored
     OpenArchive open(ctx);
     lspclass& a = open.archive;
     int status = Success;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <future>
 #include <iostream>
 
 #include "app/CommandLine.h"
@@ -208,21 +209,43 @@ CliContext::CliContext(std::string commandName, std::ostream& outStream, std::os
       command_(std::move(commandName)) {}
 
 CliContext::~CliContext() {
+    if (opening_.valid()) opening_.wait();
     if (catalog_ && catalog_->isOpen()) catalog_->close();
 }
 
-Catalog* CliContext::catalog() {
-    if (catalog_ && catalog_->isOpen()) return catalog_.get();
-    if (catalogFailed_) return nullptr;
-    if (!ensureFolder(paths.dataFolder)) {
-        catalogFailed_ = true;
-        fail("cannot create the data folder " + paths.dataFolder);
-        return nullptr;
-    }
+namespace {
+
+// Opens the record files in folder; the problem, empty when none.
+std::string openCatalogIn(Catalog& catalog, const std::string& folder) {
+    if (!ensureFolder(folder)) return "cannot create the data folder " + folder;
+    if (Status s = catalog.open(); !s) return s.error();
+    return {};
+}
+
+}  // namespace
+
+void CliContext::openCatalogAhead() {
+    if (catalog_ || catalogFailed_ || opening_.valid()) return;
     catalog_ = std::make_unique<Catalog>(paths.dataFolder);
-    if (Status s = catalog_->open(); !s) {
+    opening_ = std::async(std::launch::async, [catalog = catalog_.get(), folder = paths.dataFolder] {
+        return openCatalogIn(*catalog, folder);
+    });
+}
+
+Catalog* CliContext::catalog() {
+    std::string problem;
+    if (opening_.valid()) {
+        problem = opening_.get();
+    } else {
+        if (catalog_ && catalog_->isOpen()) return catalog_.get();
+        if (catalogFailed_) return nullptr;
+        catalog_ = std::make_unique<Catalog>(paths.dataFolder);
+        problem = openCatalogIn(*catalog_, paths.dataFolder);
+    }
+    if (!problem.empty()) {
         catalogFailed_ = true;
-        fail(s.error());
+        catalog_.reset();
+        fail(problem);
         return nullptr;
     }
     return catalog_.get();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -55,6 +56,9 @@ public:
     // The record files, opened on the first call; nothing when they cannot be (the
     // reason has been printed).
     Catalog* catalog();
+    // Starts opening the record files on a helper thread (the key derivation of the keyed
+    // ones takes a noticeable part of a second); catalog() then waits for them.
+    void openCatalogAhead();
 
     // The project of that name (any letter case), as the -P flag finds it. Prints the
     // problem and gives the exit status when there is none.
@@ -79,6 +83,7 @@ private:
     std::string command_;
     std::unique_ptr<Catalog> catalog_;
     bool catalogFailed_ = false;
+    std::future<std::string> opening_;  // the problem opening catalog_, empty when none
 };
 
 // A table field: tabs and line breaks inside a value would split the record, so they are

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QCoreApplication>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,7 +19,6 @@ namespace quillet {
 namespace {
 constexpr int RedrawMs = 33;  // about 30 redraws a second
 constexpr int SliceMs = 10;   // work between two returns to the event loop
-constexpr int PumpMs = 10;    // events let through during an item at most this often
 }  // namespace
 
 ArchiveRunWindow::ArchiveRunWindow(QString heading, QString sizeHeading, QWidget* parent) : QDialog(parent) {
@@ -131,14 +129,6 @@ void ArchiveRunWindow::scheduleFlush() {
 void ArchiveRunWindow::flush() {
     flushTimer_->stop();
     sinceFlush_.restart();
-    overall_->setValue(progress_);
-    overall_->setFormat(QString::number(progress_) + "%");
-    if (itemProgress_ < 0) {
-        if (!itemBar_->isHidden()) itemBar_->setVisible(false);
-    } else {
-        itemBar_->setValue(std::min(itemProgress_, 100));
-        if (itemBar_->isHidden()) itemBar_->setVisible(true);
-    }
     if (firstChanged_ != SIZE_MAX) {
         model_->rowsChanged(firstChanged_, lastChanged_);
         firstChanged_ = SIZE_MAX;
@@ -149,6 +139,18 @@ void ArchiveRunWindow::flush() {
         list_->setCurrentIndex(row);
         list_->scrollTo(row);
         currentRow_ = SIZE_MAX;
+    }
+    // The bars last, the text before the value: a bar given a new value redraws the
+    // window at once, and so takes the list and its own text along in the one redraw.
+    if (itemProgress_ < 0) {
+        if (!itemBar_->isHidden()) itemBar_->setVisible(false);
+    } else {
+        if (itemBar_->isHidden()) itemBar_->setVisible(true);
+        itemBar_->setValue(std::min(itemProgress_, 100));
+    }
+    if (overall_->value() != progress_) {
+        overall_->setFormat(QString::number(progress_) + "%");
+        overall_->setValue(progress_);
     }
 }
 
@@ -169,12 +171,7 @@ void ArchiveRunWindow::setItemProgress(int percent) {
 }
 
 void ArchiveRunWindow::pumpEvents() {
-    // The library offers this at every item and every 64 KiB; a hundred times a second is
-    // enough for input and the Cancel button. Only what is pending now: the idle work
-    // timer would keep a time-limited call spinning.
-    if (sincePump_.isValid() && sincePump_.elapsed() < PumpMs) return;
-    sincePump_.restart();
-    QCoreApplication::processEvents();
+    pump_();
 }
 
 void ArchiveRunWindow::showWork(const WorkList& work) {

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 
 #include "archive/ArchiveRuns.h"
+#include "framework/ui/EventPump.h"
 
 class QLabel;
 class QProgressBar;
@@ -64,7 +65,7 @@ private:
     QTimer* flushTimer_;
     QElapsedTimer sinceFlush_;
     qint64 drawNs_ = 0;  // how long the last redraw took
-    QElapsedTimer sincePump_;
+    EventPump pump_;
     bool stepping_ = false;
     int progress_ = 0;
     int itemProgress_ = -1;

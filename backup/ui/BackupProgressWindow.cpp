@@ -108,21 +108,24 @@ void BackupProgressWindow::setItemProgress(int percent) {
 }
 
 void BackupProgressWindow::drawPending() {
-    if (overall_->value() != progress_) {
-        overall_->setValue(progress_);
-        overall_->setFormat(QString::number(progress_) + "%");
-    }
+    // A bar given a new value redraws the window at once: the text goes first, so that
+    // one redraw shows both, and the overall bar last, taking the rest along.
     if (itemProgress_ < 0) {
         if (!itemBar_->isHidden()) itemBar_->setVisible(false);
     } else {
-        itemBar_->setValue(std::min(itemProgress_, 100));
         if (itemBar_->isHidden()) itemBar_->setVisible(true);
+        itemBar_->setValue(std::min(itemProgress_, 100));
+    }
+    if (overall_->value() != progress_) {
+        overall_->setFormat(QString::number(progress_) + "%");
+        overall_->setValue(progress_);
     }
 }
 
 void BackupProgressWindow::pumpEvents() {
-    // Only what is pending now: with a time limit the idle work timer would keep this
-    // spinning for the whole limit on every call.
+    // Every call: a press during a file must reach the library within that file, which
+    // then stops it and asks its own question. Only what is pending now: with a time
+    // limit the idle work timer would keep this spinning for the whole limit on every call.
     QCoreApplication::processEvents();
 }
 

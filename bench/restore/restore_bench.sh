@@ -7,8 +7,9 @@
 #
 # Without a folder, the backup benchmark's data is used: a copy of the regular files of
 # /usr/include and /usr/share/doc in the work folder (made once). The archive is made by
-# `quillet backup`. Each figure is the best of N runs (default 3); the last lines are the
-# ratios (targets: restore at most 1.0 x unzip -o -q, test at most 0.6 x unzip -t).
+# `quillet backup`. Each restore starts after a sync. Each figure is the best of N runs
+# (default 3); the last lines are the ratios (targets: restore at most 1.0 x unzip -o -q,
+# test at most 0.6 x unzip -t).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,7 +22,7 @@ while [ $# -gt 0 ]; do
         --build) build=$2; shift 2 ;;
         --runs) runs=$2; shift 2 ;;
         --work) work=$2; shift 2 ;;
-        -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,12p' "$0"; exit 0 ;;
         *) folder=$1; shift ;;
     esac
 done
@@ -58,11 +59,15 @@ declare -a q_restore u_restore q_test u_test w_restore w_test
 for ((i = 0; i < runs; i++)); do
     rm -rf "$work/q" "$work/u" "$work/w"
     mkdir -p "$work/q" "$work/u" "$work/w"
+    # Each restore starts with the disk clear of what the run before it wrote or removed.
+    sync
     q_restore+=("$(time_of "$quillet" restore "$archive" --to "$work/q" --paths --create-dirs --overwrite)")
+    sync
     u_restore+=("$(time_of unzip -o -q "$archive" -d "$work/u")")
     q_test+=("$(time_of "$quillet" test "$archive")")
     u_test+=("$(time_of unzip -t "$archive")")
     if [ -x "$window" ]; then
+        sync
         out=$(QT_QPA_PLATFORM=offscreen "$window" "$archive" "$work/w" 2>/dev/null)
         w_test+=("$(echo "$out" | sed -n 's/^test window: \([0-9.]*\) s.*/\1/p')")
         w_restore+=("$(echo "$out" | sed -n 's/^restore window: \([0-9.]*\) s.*/\1/p')")

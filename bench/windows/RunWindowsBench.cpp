@@ -1,10 +1,11 @@
 // Each run window against the console run of the same work, side by side in one run on
-// the offscreen platform: a backup of a folder (the "Backup Progress" window against the
+// the offscreen platform: a first backup of a folder (the "Backup Progress" window against the
 // console-mode run, `quillet -P=NAME --console`), its preview (the "Backup Preview" window
 // against `quillet preview`), and a test and a restore of every item of the new archive
 // (the "Test Backup Integrity" and "Restore File(s) from Backup" windows against
 // `quillet test` and `quillet restore`). Each figure is the best of N runs, the window and
-// the console run taking turns; a window's time ends when its run shows its end.
+// the console run taking turns, each after a sync so that none pays for the writes of the
+// run before it; a window's time ends when its run shows its end.
 //
 //   bench_run_windows [--source FOLDER] [--runs N] [--only window|console]
 //
@@ -205,6 +206,10 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         for (bool window : {true, false}) {
             if (!only.empty() && (only == "window") != window) continue;
+            // Every backup is a first one: with the archive of the run before, this one
+            // would copy its files packed from it instead of compressing them.
+            for (const auto& old : fsys::directory_iterator(work + "/dest")) fsys::remove_all(old.path());
+            ::sync();  // nothing the run before wrote is still on its way to the disk
             CpuTimer cpuTimer(window);
             cpuTimer.row = &backup;
             BackupCommandState state;
@@ -234,6 +239,7 @@ int main(int argc, char** argv) {
         }
         for (bool window : {true, false}) {
             if (!only.empty() && (only == "window") != window) continue;
+            ::sync();  // nothing the run before wrote is still on its way to the disk
             CpuTimer cpuTimer(window);
             cpuTimer.row = &preview;
             const auto start = Clocked::now();
@@ -267,6 +273,7 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; ++r) {
         for (bool window : {true, false}) {
             if (!only.empty() && (only == "window") != window) continue;
+            ::sync();  // nothing the run before wrote is still on its way to the disk
             CpuTimer cpuTimer(window);
             cpuTimer.row = &test;
             for (LSPQEntry& e : archive.LSPQ) e.MARK = 1;
@@ -295,6 +302,7 @@ int main(int argc, char** argv) {
         }
         for (bool window : {true, false}) {
             if (!only.empty() && (only == "window") != window) continue;
+            ::sync();  // nothing the run before wrote is still on its way to the disk
             CpuTimer cpuTimer(window);
             cpuTimer.row = &restore;
             for (LSPQEntry& e : archive.LSPQ) e.MARK = 1;
@@ -304,6 +312,7 @@ int main(int argc, char** argv) {
             archive.UNPACK_QUIET_MODE_FLAG = 1;
             fsys::remove_all(work + "/restore");
             fsys::create_directories(work + "/restore");
+            ::sync();
             Clocked::time_point ended{};
             Clocked::time_point start;
             std::string summary;

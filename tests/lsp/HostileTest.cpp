@@ -90,7 +90,10 @@ TEST_F(HostileTest, LinksNeverLeadWritingOutside) {
                   {"up", "../../outside", 0120777},
                   {"deep/up", "../../..", 0120777},
                   {"inner", "plain/ok.txt", 0120777},
-                  {"sneaky/evil.txt", "evil"}}));
+                  {"sneaky/evil.txt", "evil"},
+                  {"real/deeper/sneaky/evil.txt", "evil"},
+                  {"real/deeper/fine.txt", "fine"},
+                  {"alias/deeper/fine.txt", "fine"}}));
     EXPECT_EQ(extract("abs", "", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
     EXPECT_EQ(extract("up", "", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
     EXPECT_EQ(extract("up", "deep/", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
@@ -102,6 +105,15 @@ TEST_F(HostileTest, LinksNeverLeadWritingOutside) {
     // A link already in the destination is never followed: not as a folder ...
     ASSERT_EQ(::symlink(outside.c_str(), (dest + "/sneaky").c_str()), 0);
     EXPECT_EQ(extract("evil.txt", "sneaky/", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
+    // ... nor deeper down, below folders that are there (entered in one call) ...
+    std::filesystem::create_directories(dest + "/real/deeper");
+    EXPECT_EQ(extract("fine.txt", "real/deeper/", LSP_UF_USE_PATHS), LSP_OK);
+    EXPECT_EQ(readFile(dest + "/real/deeper/fine.txt"), "fine");
+    ASSERT_EQ(::symlink(outside.c_str(), (dest + "/real/deeper/sneaky").c_str()), 0);
+    EXPECT_EQ(extract("evil.txt", "real/deeper/sneaky/", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
+    // ... nor a link to a folder inside the destination.
+    ASSERT_EQ(::symlink("real", (dest + "/alias").c_str()), 0);
+    EXPECT_EQ(extract("fine.txt", "alias/deeper/", LSP_UF_USE_PATHS), LSP_E_CREATE_OUTPUT);
     // ... nor as the file: it is replaced.
     const std::string victim = dir.write("jail/outside/victim.txt", "precious");
     ASSERT_EQ(::symlink(victim.c_str(), (dest + "/evil.txt").c_str()), 0);

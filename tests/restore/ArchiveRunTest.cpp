@@ -36,6 +36,8 @@ TEST(TestRun, GoodArchivePassesEveryItemAndADamagedItemIsTheOneError) {
         RunRecorder view;
         TestRun run(b.services(), view);
         run.open();
+        // On for the whole run, once (each item's own nests inside it); off at the end.
+        EXPECT_EQ(b.dialogs.waitDepth(), 1);
         runToEnd(run);
         ASSERT_EQ(run.phase(), ArchiveRun::Phase::Finished);
         ASSERT_EQ(run.work().size(), 4u);
