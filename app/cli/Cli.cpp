@@ -205,27 +205,30 @@ CliContext::CliContext(std::string commandName, std::ostream& outStream, std::os
       paths(Paths::fromEnvironment()),
       dialogs(errStream),
       settings(paths),
-      command_(std::move(commandName)) {}
+      catalog_(paths.dataFolder),
+      program_(paths, settings, catalog_, dialogs),
+      command_(std::move(commandName)),
+      fs(program_.services().fs) {}
 
 CliContext::~CliContext() {
-    if (catalog_ && catalog_->isOpen()) catalog_->close();
+    if (catalogOpened_) catalog_.close();
 }
 
 Catalog* CliContext::catalog() {
-    if (catalog_ && catalog_->isOpen()) return catalog_.get();
+    if (catalogOpened_) return &catalog_;
     if (catalogFailed_) return nullptr;
     if (!ensureFolder(paths.dataFolder)) {
         catalogFailed_ = true;
         fail("cannot create the data folder " + paths.dataFolder);
         return nullptr;
     }
-    catalog_ = std::make_unique<Catalog>(paths.dataFolder);
-    if (Status s = catalog_->open(); !s) {
+    if (Status s = catalog_.open(); !s) {
         catalogFailed_ = true;
         fail(s.error());
         return nullptr;
     }
-    return catalog_.get();
+    catalogOpened_ = true;
+    return &catalog_;
 }
 
 std::optional<Project> CliContext::project(const std::string& name, int& exitStatus) {

@@ -298,7 +298,7 @@ TEST(BackupRun, CancelBetweenFilesAsksAndNoGoesOn) {
         view.onPump = [] {};
         b.dialogs.expect("Are you sure that you want to Cancel?", answer);
         BackupCommandState state;
-        BackupCommandServices s = b.commandServices();
+        const Services s = b.commandServices();
         ManualDriver driver(view, [&](BackupRun& run) {
             run.open();
             while (run.phase() == BackupRun::Phase::Packing) {
@@ -374,9 +374,10 @@ TEST(BackupRun, ANewArchiveThatCannotBeReadBackLeavesTheOlderOnesAlone) {
     b.dir.write("dest/PREF0002.LSP", "oldest");
     RecordingView view;
     BackupCommandState state;
-    BackupCommandServices s = b.commandServices();
     // The comment file cannot be written: its folder is a file.
-    s.programFolder = b.dir.write("not-a-folder", "x") + "/copies";
+    Paths paths = b.paths;
+    paths.programFolder = b.dir.write("not-a-folder", "x") + "/copies";
+    const Services s{b.fs, b.dialogs, b.settings, b.clock, b.catalog, b.sounds, b.archive, paths};
     b.dialogs.answer(1);  // the comment file's own error
     b.dialogs.expect("could not be read back:|It holds no comment item.");
     LoopBackupDriver driver(view);
