@@ -10,6 +10,7 @@
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/Services.h"
+#include "platform/EventsThrough.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Paths.h"
@@ -180,7 +181,11 @@ ExecuteOutcome ExecuteBackup(const Services& s, BackupCommandState& state, const
         RefreshBackupList(s.fs, project, s.paths.programFolder, state.backups);
         state.lastBacked.record(project->SYSID);
         // The new directory goes into the index now, so finding versions reads no archive.
-        indexProjectArchives(s.catalog.database().folder(), s.fs, *project, s.paths.programFolder);
+        // Reading it and writing the index takes a while for a large backup: the index's own
+        // connection does it on a helper thread while the console's events go through.
+        const std::vector<std::string> archives = projectArchivePaths(s.fs, *project, s.paths.programFolder);
+        runLettingEventsThrough([&] { indexArchives(s.catalog.database().folder(), archives); },
+                                [&driver] { driver.view().pumpEvents(); });
         return ExecuteOutcome::Succeeded;
     }
     // A checked archive that could not take its number is the newest backup there is.

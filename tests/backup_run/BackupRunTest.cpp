@@ -326,6 +326,36 @@ TEST(BackupRun, CancelBetweenFilesAsksAndNoGoesOn) {
     }
 }
 
+TEST(BackupRun, APressWhileTheFinishedArchiveIsRenumberedIsIgnored) {
+    BackupBench b;
+    b.dir.write("src/a.txt", "alpha");
+    b.component(b.src, "*.txt");
+    b.dir.write("dest/PREF0001.LSP", "older");
+    RecordingView view;
+    BackupList list{*b.fs.entry(b.dest + "PREF0001.LSP")};
+    BackupArguments args = b.arguments(&list);
+    int presses = 0;
+    ManualDriver driver(view, [&](BackupRun& run) {
+        // The rotation lets events through between its steps: the press lands there.
+        view.onPump = [&] {
+            if (!view.statuses.empty() && view.statuses.back() == backuptext::RenamingFiles) {
+                ++presses;
+                run.buttonPressed();
+            }
+        };
+        run.open();
+        while (run.phase() == BackupRun::Phase::Packing) run.step();
+        EXPECT_EQ(run.phase(), BackupRun::Phase::Finished);
+    });
+    EXPECT_EQ(BatchBackup(b.services(), args, driver), 0);
+    EXPECT_GT(presses, 0);
+    EXPECT_EQ(b.destFiles(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), "older");
+    EXPECT_EQ(last(view.statuses), "Completed - No Errors");
+    EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
+}
+
 TEST(BackupRun, PressDuringAFileStopsThatFileAndAsksAboutTheWholeRun) {
     for (int answer : {2, 1}) {
         SCOPED_TRACE(answer);
