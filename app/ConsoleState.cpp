@@ -375,12 +375,11 @@ ExecuteOutcome ConsoleState::executeBackup(BackupRunDriver& driver, std::int32_t
     } else if (const Project* p = project()) {
         target = *p;
     }
-    BackupCommandServices services = backupCommandServices(s_);
     command_.commandLineRun = !commandLineProject_.empty();
     // How the run ended is kept for the notification-area icon and its tip.
     RecordingBackupDriver recording(driver);
     const DateTime started = s_.clock.now();
-    const ExecuteOutcome outcome = ExecuteBackup(services, command_, target, recording);
+    const ExecuteOutcome outcome = ExecuteBackup(s_, command_, target, recording);
     if (target && outcome != ExecuteOutcome::NotRun) {
         RunStatusStore store(runStatusFolder(s_.paths.dataFolder));
         (void)recordBackupRun(store, recording, target->SYSID, trimmed(target->NAME),

@@ -10,6 +10,7 @@
 #include "catalog/Catalog.h"
 #include "framework/Dialogs.h"
 #include "framework/Services.h"
+#include "platform/EventsThrough.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderLock.h"
 #include "platform/Paths.h"
@@ -49,18 +50,11 @@ std::string trimmedName(std::string name) {
 
 }  // namespace
 
-BackupCommandServices backupCommandServices(const Services& s) {
-    return BackupCommandServices{
-        s.fs, s.dialogs, s.settings, s.clock, s.catalog, s.sounds, s.archive, s.paths.programFolder, {}};
-}
-
-std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
-                                          const std::function<Result<std::int64_t>(const std::string&)>& freeSpace,
-                                          const std::string& folder) {
+std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs, const std::string& folder) {
     std::string at = fs.absolutePath(folder);
     while (true) {
         if (fs.folderExists(at) || at == "/") {
-            auto free = freeSpace ? freeSpace(at) : fs.freeSpace(at);
+            auto free = fs.freeSpace(at);
             if (free) return *free;
             if (at == "/") return std::nullopt;
         }
@@ -68,7 +62,7 @@ std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
     }
 }
 
-ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state, const std::optional<Project>& project,
+ExecuteOutcome ExecuteBackup(const Services& s, BackupCommandState& state, const std::optional<Project>& project,
                              BackupRunDriver& driver) {
     if (!project || project->FAVORITES == 1) return ExecuteOutcome::NotRun;
     struct EndOfCommand {
@@ -80,7 +74,7 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
     } end{state};
 
     const std::string folder = destinationFolder(project->DESTINATIONPATH);
-    RefreshBackupList(s.fs, project, s.programFolder, state.backups);
+    RefreshBackupList(s.fs, project, s.paths.programFolder, state.backups);
     if (!state.backups.reachable) {
         const int answer = s.dialogs.message(
             "The destination path is currently unavailable! If you click \"Continue\", Quillet will attempt to "
@@ -118,7 +112,7 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         return ExecuteOutcome::Failed;
     }
     // Listed again now that the folder is ours: another run may have just renumbered it.
-    RefreshBackupList(s.fs, project, s.programFolder, state.backups);
+    RefreshBackupList(s.fs, project, s.paths.programFolder, state.backups);
 
     // Archive numbers have four digits: a backup that would have to number an archive
     // 10000 would push it out of every listing of the project, so it is refused up front.
@@ -134,7 +128,7 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
         return ExecuteOutcome::Declined;
     }
 
-    const std::optional<std::int64_t> free = freeSpaceNear(s.fs, s.freeSpace, folder);
+    const std::optional<std::int64_t> free = freeSpaceNear(s.fs, folder);
     if (free) {
         const std::string drive = s.fs.mountFolder(s.fs.absolutePath(folder));
         if (!state.backups.list.empty()) {
@@ -176,7 +170,7 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
     arguments.packFlag = a.PACK_FLAG;
     arguments.compMode = a.COMP_MODE;
     arguments.tempPath = a.TEMP_PATH;
-    arguments.programFolder = s.programFolder;
+    arguments.programFolder = s.paths.programFolder;
     arguments.countdown = state.commandLineRun;
     bool temporaryKept = false;
     arguments.temporaryKept = &temporaryKept;
@@ -184,10 +178,14 @@ ExecuteOutcome ExecuteBackup(BackupCommandServices& s, BackupCommandState& state
     const std::uint8_t result = BatchBackup(services, arguments, driver);
 
     if (result == 0) {
-        RefreshBackupList(s.fs, project, s.programFolder, state.backups);
+        RefreshBackupList(s.fs, project, s.paths.programFolder, state.backups);
         state.lastBacked.record(project->SYSID);
         // The new directory goes into the index now, so finding versions reads no archive.
-        indexProjectArchives(s.catalog.database().folder(), s.fs, *project, s.programFolder);
+        // Reading it and writing the index takes a while for a large backup: the index's own
+        // connection does it on a helper thread while the console's events go through.
+        const std::vector<std::string> archives = projectArchivePaths(s.fs, *project, s.paths.programFolder);
+        runLettingEventsThrough([&] { indexArchives(s.catalog.database().folder(), archives); },
+                                [&driver] { driver.view().pumpEvents(); });
         return ExecuteOutcome::Succeeded;
     }
     // A checked archive that could not take its number is the newest backup there is.

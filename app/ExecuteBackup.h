@@ -9,39 +9,15 @@
 #include "app/RefreshBackupList.h"
 #include "backup/ChangeWatchList.h"
 #include "catalog/Records.h"
-#include "platform/Result.h"
 
 namespace quillet {
 
 class BackupRunDriver;
-class Catalog;
-class Clock;
-class Dialogs;
 class FileSystem;
-class Settings;
-class SoundPlayer;
-class lspclass;
 struct Services;
 
 // Below this many free bytes a project's first backup asks before it starts.
 inline constexpr std::int64_t LowDiskSpaceBytes = 5'000'000;
-
-// What the backup command works with: the console's services and the archive object.
-struct BackupCommandServices {
-    FileSystem& fs;
-    Dialogs& dialogs;
-    Settings& settings;
-    const Clock& clock;
-    Catalog& catalog;
-    SoundPlayer& sounds;
-    lspclass& archive;
-    std::string programFolder;
-    // Free bytes for a folder; the file system's count when not set (tests set it).
-    std::function<Result<std::int64_t>(const std::string& folder)> freeSpace;
-};
-
-// The backup command's services taken from the program's one set (framework/Services.h).
-BackupCommandServices backupCommandServices(const Services& services);
 
 // The console state the backup command reads and changes.
 struct BackupCommandState {
@@ -66,13 +42,11 @@ enum class ExecuteOutcome {
 // through driver and records the project in LastBackedList when it succeeded; after a
 // failure the temporary archive is deleted, unless it is a checked backup that a failed
 // rename left under that name.
-ExecuteOutcome ExecuteBackup(BackupCommandServices& services, BackupCommandState& state,
-                             const std::optional<Project>& project, BackupRunDriver& driver);
+ExecuteOutcome ExecuteBackup(const Services& services, BackupCommandState& state, const std::optional<Project>& project,
+                             BackupRunDriver& driver);
 
 // Free bytes where folder is, or where its nearest existing parent is when it does not
 // exist yet; nothing when not even that can be told.
-std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs,
-                                          const std::function<Result<std::int64_t>(const std::string&)>& freeSpace,
-                                          const std::string& folder);
+std::optional<std::int64_t> freeSpaceNear(const FileSystem& fs, const std::string& folder);
 
 }  // namespace quillet

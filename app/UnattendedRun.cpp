@@ -3,16 +3,13 @@
 #include <cstdlib>
 
 #include "app/ConsoleBackupView.h"
-#include "archive/lspclass.h"
 #include "backup/BatchBackup.h"
-#include "backup/PlayEventSound.h"
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/Dialogs.h"
 #include "framework/Services.h"
 #include "framework/Settings.h"
 #include "lsp/lsp.h"
-#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
 
@@ -27,7 +24,7 @@ struct CatalogUse {
 
 }  // namespace
 
-int RunUnattendedBackup(BackupCommandServices& s, const std::string& projectName, BackupRunDriver& driver,
+int RunUnattendedBackup(const Services& s, const std::string& projectName, BackupRunDriver& driver,
                         RunStatusStore* status, const FailureNotice& notice) {
     if (LSP_P_VERSION() < 1700 || LSP_U_VERSION() < 1700) {
         s.dialogs.message("LSPack Version: " + std::to_string(LSP_P_VERSION()) +
@@ -78,24 +75,15 @@ int RunUnattended(const Services& services, const std::string& projectName, Back
                   const FailureNotice& notice) {
     // Stopping an unattended run (a logout, a service stop, Ctrl-C) cancels it cleanly.
     catchTerminationSignals();
-    BackupCommandServices commandServices = backupCommandServices(services);
     RunStatusStore status(runStatusFolder(services.paths.dataFolder));
-    return RunUnattendedBackup(commandServices, projectName, driver, &status, notice);
+    return RunUnattendedBackup(services, projectName, driver, &status, notice);
 }
 
-int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
-                           const std::string& projectName, std::ostream& out, const FailureNotice& notice) {
-    SystemClock clock;
-    SilentSoundPlayer sounds;
-    FileSystem fs;
-    lspclass archive(dialogs, paths.configFolder);
-    archive.Init();
-    const Services services{fs, dialogs, settings, clock, catalog, sounds, archive, paths};
-    ConsoleBackupView view(out, clock);
+int RunUnattendedInConsole(const Services& services, const std::string& projectName, std::ostream& out,
+                           const FailureNotice& notice) {
+    ConsoleBackupView view(out, services.clock);
     LoopBackupDriver driver(view);
-    const int code = RunUnattended(services, projectName, driver, notice);
-    archive.Kill();
-    return code;
+    return RunUnattended(services, projectName, driver, notice);
 }
 
 bool displayAvailable() {

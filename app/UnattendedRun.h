@@ -9,12 +9,6 @@
 namespace quillet {
 
 class BackupRunDriver;
-class Catalog;
-class Clock;
-class Dialogs;
-class Settings;
-class SoundPlayer;
-struct Paths;
 struct Services;
 
 // Exit codes of an unattended "-P" run.
@@ -30,7 +24,7 @@ inline constexpr int ImproperName = 2;  // no project of that name
 // A name that matches no project is reported as "Improper Project Name Passed:".
 // services.archive must have been initialised. With a status store, how the backup ended is
 // recorded there, and notice is told of a failure not yet notified.
-int RunUnattendedBackup(BackupCommandServices& services, const std::string& projectName, BackupRunDriver& driver,
+int RunUnattendedBackup(const Services& services, const std::string& projectName, BackupRunDriver& driver,
                         RunStatusStore* status = nullptr, const FailureNotice& notice = {});
 
 // RunUnattendedBackup over the program's one set of services (the archive initialised).
@@ -38,12 +32,12 @@ int RunUnattendedBackup(BackupCommandServices& services, const std::string& proj
 int RunUnattended(const Services& services, const std::string& projectName, BackupRunDriver& driver,
                   const FailureNotice& notice = {});
 
-// The same without windows, over a set of services of its own: status texts and a
-// progress line at most once a second go to out, messages to dialogs (the console's
-// prints them with their titles and takes the default button), no sounds. The archive
-// object is made and initialised here.
-int RunUnattendedInConsole(const Paths& paths, Settings& settings, Dialogs& dialogs, Catalog& catalog,
-                           const std::string& projectName, std::ostream& out, const FailureNotice& notice = {});
+// RunUnattended without windows: status texts and a progress line at most once a second
+// go to out, messages to the services' dialogs (the console's print them with their
+// titles and take the default button). The program entry and "quillet backup" give it
+// their services without sounds (app/ProgramServices.h).
+int RunUnattendedInConsole(const Services& services, const std::string& projectName, std::ostream& out,
+                           const FailureNotice& notice = {});
 
 // True when windows can be shown: an X11 or Wayland display, or a Qt platform named
 // explicitly (QT_QPA_PLATFORM, such as "offscreen").

@@ -8,6 +8,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HelpText.h"
+#include "app/ProgramServices.h"
 #include "app/Startup.h"
 #include "app/UnattendedRun.h"
 #include "app/cli/Cli.h"
@@ -19,10 +20,8 @@
 #include "backup/ui/BackupProgressWindow.h"
 #include "backup/ui/QtSoundPlayer.h"
 #include "catalog/Catalog.h"
-#include "framework/Clock.h"
 #include "framework/ConsoleDialogs.h"
 #include "framework/Dialogs.h"
-#include "framework/Services.h"
 #include "framework/Settings.h"
 #include "framework/records/RunHistory.h"
 #include "framework/ui/QtDialogs.h"
@@ -79,9 +78,12 @@ int main(int argc, char** argv) {
     // The record-file manager; the files themselves are opened by the console.
     Catalog catalog(paths.dataFolder);
 
-    // Unattended runs without a display keep to the console's own small set.
-    if (commandLine.unattended() && (commandLine.console || !displayAvailable()))
-        return RunUnattendedInConsole(paths, settings, dialogs, catalog, commandLine.projectName, std::cout, notice);
+    // Unattended runs without a display: the same services over the console's dialogs,
+    // without sounds.
+    if (commandLine.unattended() && (commandLine.console || !displayAvailable())) {
+        const ProgramServices program(paths, settings, catalog, dialogs);
+        return RunUnattendedInConsole(program.services(), commandLine.projectName, std::cout, notice);
+    }
 
     if (!commandLine.unattended() && !displayAvailable()) {
         std::fputs(
@@ -98,14 +100,11 @@ int main(int argc, char** argv) {
     // Lets the desktop match the window to the installed launcher and its icon.
     QApplication::setDesktopFileName("local.quillet.quillet");
     QtDialogs windowDialogs;
-    SystemClock clock;
     QtSoundPlayer sounds(paths.installData);
-    FileSystem fs;
     // An unattended run has nobody to ask for the base folder of relative paths.
-    lspclass archive(windowDialogs, paths.configFolder,
-                     commandLine.unattended() ? EnterPathFunction{} : enterPathDialog(windowDialogs));
-    archive.Init();
-    const Services services{fs, windowDialogs, settings, clock, catalog, sounds, archive, paths};
+    const ProgramServices program(paths, settings, catalog, windowDialogs, &sounds,
+                                  commandLine.unattended() ? EnterPathFunction{} : enterPathDialog(windowDialogs));
+    const Services& services = program.services();
 
     int status;
     if (commandLine.unattended()) {
@@ -121,6 +120,5 @@ int main(int argc, char** argv) {
         status =
             RunConsole(services, commandLine.minimize, [&services](Main& console) { AttachTray(console, services); });
     }
-    archive.Kill();
     return status;
 }

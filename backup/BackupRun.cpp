@@ -328,6 +328,9 @@ void BackupRun::finish() {
     view_.setProgress(100);
     setStatus(backuptext::RenamingFiles);
 
+    // From here on the run lets events through only while the disk works (the archive's
+    // last syncs, the rotation's): a press meanwhile cannot stop a packed archive.
+    finishing_ = true;
     if (a_.archive) {
         a_.archive->ARCHIVE_NAME = a_.archivePath;
         crashPoint(CrashPoint::CommentItemStarting);
@@ -336,12 +339,8 @@ void BackupRun::finish() {
     }
     copiedFiles_ = LSP_REFERENCECOPIED();
     LSP_REFERENCE(nullptr);
-    // The archive is complete on disk before the rotation's plan records it. Its last sync
-    // lets events through: a press of the button meanwhile is a stop request the finished
-    // archive no longer needs.
-    inPackCall_ = true;
+    // The archive is complete on disk before the rotation's plan records it.
     LSP_RESETDLL();
-    inPackCall_ = false;
     stopRequested_ = false;
     std::string why;
     std::int64_t compressedBytes = 0;
@@ -357,7 +356,9 @@ void BackupRun::finish() {
             checked = completeAndCheck(why);
             if (checked) crashPoint(CrashPoint::ReadBackChecked);
             return checked;
-        });
+        },
+        [this] { view_.pumpEvents(); });
+    finishing_ = false;
     if (!checked) {
         result_ = 1;
         s_.dialogs.message("The new backup " + a_.archivePath + " could not be read back:|" + why +
@@ -440,6 +441,7 @@ void BackupRun::buttonPressed() {
             close();
             return;
         case Phase::Packing:
+            if (finishing_) return;
             break;
     }
     if (scanCancelled_) {

@@ -211,6 +211,7 @@ private:
     std::string buttonLabel_;
     bool waitCursor_ = false;
     bool inPackCall_ = false;
+    bool finishing_ = false;      // the archive is packed: a press can no longer stop the run
     bool stopRequested_ = false;  // the button was pressed while the scan or the library worked
     bool itemBar_ = false;
     int countdown_ = 0;

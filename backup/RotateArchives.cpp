@@ -14,6 +14,7 @@
 #include "framework/Dialogs.h"
 #include "platform/AtomicWrite.h"
 #include "platform/CrashPoint.h"
+#include "platform/EventsThrough.h"
 #include "platform/Folders.h"
 #include "platform/Utf8Text.h"
 
@@ -171,7 +172,8 @@ void ReportRenameError(Dialogs& dialogs, int error, const std::string& oldPath, 
 }
 
 RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
-                               const std::function<void(int)>& bar, const std::function<bool()>& check) {
+                               const std::function<void(int)>& bar, const std::function<bool()>& check,
+                               const std::function<void()>& pump) {
     auto showBar = [&](int percent) {
         if (bar) bar(percent);
     };
@@ -211,12 +213,13 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
 
     // Without a plan (a folder that takes no new file) the rotation still runs; it just
     // cannot be resumed.
-    const bool planned = writePlan(folder, steps);
+    bool planned = false;
+    runLettingEventsThrough([&] { planned = writePlan(folder, steps); }, pump);
     if (planned) crashPoint(CrashPoint::RotationPlanWritten);
     if (check && !check()) {
         // The archive first: a plan without its archive is only removed by the next run.
         (void)::unlink((folder + TemporaryArchiveName).c_str());
-        if (planned) removePlan(folder);
+        if (planned) runLettingEventsThrough([&] { removePlan(folder); }, pump);
         outcome.checkFailed = true;
         return outcome;
     }
@@ -227,13 +230,18 @@ RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const Rot
             list[static_cast<std::size_t>(s.listIndex)].shortName = s.to;
         }
         if (s.bar >= 0) showBar(s.bar);
+        if (pump) pump();
     });
     // A failed rename leaves the plan: the next run finishes what can be finished.
     if (!completed) return outcome;
-    if (planned)
-        removePlan(folder);
-    else
-        syncFolder(folder);
+    runLettingEventsThrough(
+        [&] {
+            if (planned)
+                removePlan(folder);
+            else
+                syncFolder(folder);
+        },
+        pump);
 
     outcome.completed = true;
     outcome.finalPath = folder + archiveFileName(prefix, 1);

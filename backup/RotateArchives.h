@@ -60,8 +60,13 @@ struct RotationOutcome {
 // check, when given, reads the new archive back once the plan is on disk and before
 // anything moves: when it fails, the temporary archive and then the plan are removed and
 // nothing else is touched (checkFailed). A checked archive thus always has its plan.
+//
+// pump, when given, lets the caller's events through while the plan is written and
+// removed (the syncs run on a helper thread meanwhile) and after each step; nothing it
+// does may touch the folder's archives.
 RotationOutcome RotateArchives(const FileSystem& fs, Dialogs& dialogs, const RotationRequest& request, BackupList& list,
-                               const std::function<void(int)>& bar = {}, const std::function<bool()>& check = {});
+                               const std::function<void(int)>& bar = {}, const std::function<bool()>& check = {},
+                               const std::function<void()>& pump = {});
 
 enum class RecoveryOutcome {
     NothingToDo,  // no plan in the folder

@@ -181,7 +181,7 @@ std::int16_t commit(Session& s) {
         writer->release();
     }
     quillet::crashPoint(quillet::CrashPoint::ArchiveRenamed);
-    syncFolder(folderOf(s.archive));
+    syncFolderLettingEventsThrough(folderOf(s.archive), packHost());
     quillet::crashPoint(quillet::CrashPoint::ArchiveFolderSynced);
     return LSP_OK;
 }

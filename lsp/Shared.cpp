@@ -10,6 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/EventsThrough.h"
+#include "platform/Folders.h"
+
 namespace lsp {
 
 std::recursive_mutex& libraryLock() {
@@ -128,6 +131,11 @@ std::string absolutePath(std::string_view path) {
     return out.empty() ? "/" : out;
 }
 
+std::function<void()> hostPump(const LSP_HOST& host) {
+    if (!host.pumpEvents) return {};
+    return [&host] { host.pumpEvents(host.context); };
+}
+
 std::int16_t writeFailure(int err) {
     return err == ENOSPC || err == EDQUOT ? LSP_E_DISK_FULL : LSP_E_WRITE;
 }
@@ -140,27 +148,13 @@ void fillBuffer(char* buffer, std::string_view text) {
 }
 
 int syncLettingEventsThrough(int fd, const LSP_HOST& host) {
-    if (!host.pumpEvents) return ::fsync(fd) == 0 ? 0 : errno;
-    std::mutex m;
-    std::condition_variable finished;
-    bool done = false;
     int result = 0;
-    std::thread worker([&] {
-        const int r = ::fsync(fd) == 0 ? 0 : errno;
-        const std::lock_guard<std::mutex> hold(m);
-        result = r;
-        done = true;
-        finished.notify_one();
-    });
-    std::unique_lock<std::mutex> hold(m);
-    while (!finished.wait_for(hold, std::chrono::milliseconds(10), [&] { return done; })) {
-        hold.unlock();
-        host.pumpEvents(host.context);
-        hold.lock();
-    }
-    hold.unlock();
-    worker.join();
+    quillet::runLettingEventsThrough([&] { result = ::fsync(fd) == 0 ? 0 : errno; }, hostPump(host));
     return result;
+}
+
+void syncFolderLettingEventsThrough(const std::string& folder, const LSP_HOST& host) {
+    quillet::runLettingEventsThrough([&] { quillet::syncFolder(folder); }, hostPump(host));
 }
 
 }  // namespace lsp

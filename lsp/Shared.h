@@ -4,6 +4,7 @@
 // host callbacks, the hand-over of an open batch, progress reporting and paths.
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -72,6 +73,10 @@ std::int16_t writeFailure(int err);
 // for a large new archive): the sync runs on a helper thread, the caller's thread pumps.
 // 0 or the errno of the failed sync.
 int syncLettingEventsThrough(int fd, const LSP_HOST& host);
+// The same for a folder's entries (quillet::syncFolder): best effort, nothing returned.
+void syncFolderLettingEventsThrough(const std::string& folder, const LSP_HOST& host);
+// The host's event pump as a function; empty when it has none.
+std::function<void()> hostPump(const LSP_HOST& host);
 
 // Copies at most 254 characters of text and the NUL into a C buffer (nothing for a null buffer).
 void fillBuffer(char* buffer, std::string_view text);

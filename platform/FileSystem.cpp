@@ -391,6 +391,7 @@ Status FileSystem::setModificationTime(const std::string& path, std::int64_t sec
 }
 
 Result<std::int64_t> FileSystem::freeSpace(const std::string& path) const {
+    if (freeSpaceProbe_) return freeSpaceProbe_(path);
     // A folder that is still to be created lands on the file system of its nearest parent.
     const std::string where = existingAncestor(absolutePath(path));
     struct statvfs vfs {};

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Result.h"
@@ -96,6 +98,10 @@ public:
 
     // Bytes the user may still write on the file system holding the path.
     Result<std::int64_t> freeSpace(const std::string& path) const;
+    // Answers freeSpace() in place of the file system (a test's nearly full disk).
+    void setFreeSpaceProbe(std::function<Result<std::int64_t>(const std::string& path)> probe) {
+        freeSpaceProbe_ = std::move(probe);
+    }
     // What kind of disk holds the path, from the current mount table.
     DriveType driveType(const std::string& path) const;
     // The folder where the file system holding the path is mounted ("/media/usb").
@@ -103,6 +109,7 @@ public:
 
 private:
     std::string current_;
+    std::function<Result<std::int64_t>(const std::string& path)> freeSpaceProbe_;
 };
 
 // One line of a mount table, with its escapes (\040 for a blank) decoded.

@@ -35,13 +35,6 @@ std::string firstCommentLine(const std::string& comment) {
     return notes;
 }
 
-// The archive object for one command: settings from LSPprefs.ini, messages to err.
-struct OpenArchive {
-    explicit OpenArchive(CliContext& ctx) : archive(ctx.dialogs, ctx.paths.configFolder) { archive.Init(); }
-    ~OpenArchive() { archive.Kill(); }
-    lspclass archive;
-};
-
 // Lists the archive named on the command line into the archive object. Prints the
 // problem and gives the exit status when it cannot be listed.
 bool listArchive(CliContext& ctx, lspclass& archive, const std::string& typed, int& status) {
@@ -115,11 +108,11 @@ int archivesCommand(CliContext& ctx, const ParsedArguments& args) {
             if (c == '\r' || c == '\n') c = ' ';
         return ctx.fail(text.substr(text.find_first_not_of(" ")));
     }
-    OpenArchive open(ctx);
+    lspclass& a = ctx.archive();
     const std::string folder = destinationFolder(project->DESTINATIONPATH);
     for (const DirEntry& e : state.list) {
-        open.archive.ARCHIVE_NAME = folder + e.name;
-        const std::string comment = firstCommentLine(ReadArchiveComment(open.archive, ctx.paths.programFolder));
+        a.ARCHIVE_NAME = folder + e.name;
+        const std::string comment = firstCommentLine(ReadArchiveComment(a, ctx.paths.programFolder));
         ctx.out << field(e.name) << '\t' << isoDate(e.date) << '\t' << isoTime(e.time) << '\t' << e.size << '\t'
                 << field(comment) << '\n';
     }
@@ -127,8 +120,7 @@ int archivesCommand(CliContext& ctx, const ParsedArguments& args) {
 }
 
 int contentsCommand(CliContext& ctx, const ParsedArguments& args) {
-    OpenArchive open(ctx);
-    lspclass& a = open.archive;
+    lspclass& a = ctx.archive();
     int status = Success;
     if (!listArchive(ctx, a, args.positional[0], status)) return status;
     for (const LSPQEntry& e : a.LSPQ) {
@@ -211,8 +203,7 @@ int finishRun(CliContext& ctx, const ArchiveRun& run) {
 
 int testCommand(CliContext& ctx, const ParsedArguments& args) {
     ctx.openCatalogAhead();  // for the history, while the archive is listed and tested
-    OpenArchive open(ctx);
-    lspclass& a = open.archive;
+    lspclass& a = ctx.archive();
     int status = Success;
     const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;
@@ -240,8 +231,7 @@ int restoreCommand(CliContext& ctx, const ParsedArguments& args) {
         return ctx.usage("--prompt and --overwrite exclude each other");
 
     ctx.openCatalogAhead();  // for the history, while the archive is listed and restored
-    OpenArchive open(ctx);
-    lspclass& a = open.archive;
+    lspclass& a = ctx.archive();
     int status = Success;
     const auto chosen = listAndSelect(ctx, a, args, status);
     if (!chosen) return status;

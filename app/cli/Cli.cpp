@@ -206,11 +206,14 @@ CliContext::CliContext(std::string commandName, std::ostream& outStream, std::os
       paths(Paths::fromEnvironment()),
       dialogs(errStream),
       settings(paths),
-      command_(std::move(commandName)) {}
+      catalog_(paths.dataFolder),
+      program_(paths, settings, catalog_, dialogs),
+      command_(std::move(commandName)),
+      fs(program_.services().fs) {}
 
 CliContext::~CliContext() {
     if (opening_.valid()) opening_.wait();
-    if (catalog_ && catalog_->isOpen()) catalog_->close();
+    if (catalogOpened_) catalog_.close();
 }
 
 namespace {
@@ -225,30 +228,22 @@ std::string openCatalogIn(Catalog& catalog, const std::string& folder) {
 }  // namespace
 
 void CliContext::openCatalogAhead() {
-    if (catalog_ || catalogFailed_ || opening_.valid()) return;
-    catalog_ = std::make_unique<Catalog>(paths.dataFolder);
-    opening_ = std::async(std::launch::async, [catalog = catalog_.get(), folder = paths.dataFolder] {
-        return openCatalogIn(*catalog, folder);
-    });
+    if (catalogOpened_ || catalogFailed_ || opening_.valid()) return;
+    opening_ = std::async(std::launch::async,
+                          [catalog = &catalog_, folder = paths.dataFolder] { return openCatalogIn(*catalog, folder); });
 }
 
 Catalog* CliContext::catalog() {
-    std::string problem;
-    if (opening_.valid()) {
-        problem = opening_.get();
-    } else {
-        if (catalog_ && catalog_->isOpen()) return catalog_.get();
-        if (catalogFailed_) return nullptr;
-        catalog_ = std::make_unique<Catalog>(paths.dataFolder);
-        problem = openCatalogIn(*catalog_, paths.dataFolder);
-    }
+    if (catalogOpened_) return &catalog_;
+    if (catalogFailed_) return nullptr;
+    const std::string problem = opening_.valid() ? opening_.get() : openCatalogIn(catalog_, paths.dataFolder);
     if (!problem.empty()) {
         catalogFailed_ = true;
-        catalog_.reset();
         fail(problem);
         return nullptr;
     }
-    return catalog_.get();
+    catalogOpened_ = true;
+    return &catalog_;
 }
 
 std::optional<Project> CliContext::project(const std::string& name, int& exitStatus) {

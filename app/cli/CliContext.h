@@ -2,22 +2,19 @@
 
 #include <cstdint>
 #include <future>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
+#include "app/ProgramServices.h"
 #include "app/cli/Cli.h"
 #include "app/cli/CliArguments.h"
+#include "catalog/Catalog.h"
 #include "catalog/Records.h"
 #include "framework/ConsoleDialogs.h"
 #include "framework/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
-
-namespace quillet {
-class Catalog;
-}
 
 namespace quillet::cli {
 
@@ -37,9 +34,9 @@ private:
     int messages_ = 0;
 };
 
-// What every subcommand works with: where the files are, the output streams, the
-// dialogs that answer without asking (messages go to err), the settings, the file system
-// and, opened on first use, the record files.
+// What every subcommand works with: the output streams and the program's services built
+// as the program entry builds them, over dialogs that answer without asking (messages go
+// to err) and without sounds. The record files are opened on first use.
 class CliContext {
 public:
     CliContext(std::string commandName, std::ostream& out, std::ostream& err);
@@ -51,11 +48,27 @@ public:
     Paths paths;
     CountingDialogs dialogs;
     Settings settings;
-    FileSystem fs;  // its current folder is the process's working folder
 
+private:
+    Catalog catalog_;  // the files are opened by catalog()
+    ProgramServices program_;
+    std::string command_;
+    bool catalogOpened_ = false;
+    bool catalogFailed_ = false;
+    std::future<std::string> opening_;  // the problem opening catalog_, empty when none
+
+public:
+    const Services& services() const { return program_.services(); }
+    FileSystem& fs;  // the services' file system: its current folder is the process's working folder
+
+    // The services' archive object, its settings read from LSPprefs.ini.
+    lspclass& archive() { return services().archive; }
     // The record files, opened on the first call; nothing when they cannot be (the
     // reason has been printed).
     Catalog* catalog();
+    // Starts opening the record files on a helper thread (the key derivation of the keyed
+    // ones takes a noticeable part of a second); catalog() then waits for them.
+    void openCatalogAhead();
     // Starts opening the record files on a helper thread (the key derivation of the keyed
     // ones takes a noticeable part of a second); catalog() then waits for them.
     void openCatalogAhead();
@@ -78,12 +91,6 @@ public:
     int usage(const std::string& text);
     // A warning that does not change the exit status.
     void warn(const std::string& text);
-
-private:
-    std::string command_;
-    std::unique_ptr<Catalog> catalog_;
-    bool catalogFailed_ = false;
-    std::future<std::string> opening_;  // the problem opening catalog_, empty when none
 };
 
 // A table field: tabs and line breaks inside a value would split the record, so they are

@@ -56,9 +56,8 @@ int previewCommand(CliContext& ctx, const ParsedArguments& args) {
 int backupCommand(CliContext& ctx, const ParsedArguments& args) {
     // Exactly the run of "--console -P=PROJECT", which opens the record files itself.
     ensureFolder(ctx.paths.dataFolder);
-    Catalog catalog(ctx.paths.dataFolder);
-    const int code = RunUnattendedInConsole(ctx.paths, ctx.settings, ctx.dialogs, catalog,
-                                            upperAndCut(args.positional[0], 20), ctx.out, failureNotice());
+    const int code =
+        RunUnattendedInConsole(ctx.services(), upperAndCut(args.positional[0], 20), ctx.out, failureNotice());
     if (code == unattended::ImproperName) return Usage;
     return code == unattended::Succeeded ? Success : Failed;
 }

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolBar>
@@ -166,10 +167,16 @@ Main::Main(const Services& services, std::string commandLineProject, QWidget* pa
     sheet_->addTab(buildDetailsTab(), "&Backup Details");
     setCentralWidget(sheet_);
     connect(sheet_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (syncing_) return;
+        if (syncing_ || refusedWhileBusy()) return;
         state_->setTab(static_cast<ConsoleTab>(index));
         refresh();
     });
+    // Shown only while it tells why something waits for the running command.
+    statusLine_ = statusBar();
+    statusLine_->setObjectName("statusLine");
+    statusLine_->setAccessibleName("Status");
+    statusLine_->setSizeGripEnabled(false);
+    statusLine_->hide();
 
     resize(760, 520);
 }
@@ -288,7 +295,7 @@ QWidget* Main::buildProjectsTab() {
     list->keys[QKeyCombination(Qt::Key_Insert).toCombined()] = [this] { command([this] { insertProject(); }); };
     connect(projectsList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
-                if (syncing_) return;
+                if (syncing_ || refusedWhileBusy()) return;
                 state_->selectProject(now.isValid() ? now.row() : -1);
                 refresh();
             });
@@ -354,7 +361,7 @@ QWidget* Main::buildBackupsTab() {
     };
     connect(backupsList_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& now) {
-                if (syncing_ || !now.isValid()) return;
+                if (syncing_ || !now.isValid() || refusedWhileBusy()) return;
                 state_->selectBackup(now.row(), true);
                 refresh();
             });
@@ -592,8 +599,30 @@ void Main::command(const std::function<void()>& body) {
         emit commandStarted();
         body();
     }
+    statusLine_->clearMessage();
+    statusLine_->hide();
     refresh();
     emit commandFinished();
+}
+
+bool Main::refusedWhileBusy() {
+    if (!state_->busy()) return false;
+    statusLine_->showMessage("Quillet is still busy with the last command: try again when it has finished.");
+    statusLine_->show();
+    // Not from inside the view's own signal: the selection goes back once it has returned.
+    QMetaObject::invokeMethod(this, &Main::showStateSelection, Qt::QueuedConnection);
+    return true;
+}
+
+void Main::showStateSelection() {
+    syncing_ = true;
+    sheet_->setCurrentIndex(int(state_->tab()));
+    const int project = state_->projectRow(), backup = state_->backupRow();
+    projectsList_->setCurrentIndex(project >= 0 ? projectModel_->index(project, 0) : QModelIndex());
+    if (backup >= 0) backupsList_->setCurrentIndex(backupModel_->index(backup, 0));
+    sortOrder_->setCurrentIndex(state_->sortChoice() - 1);
+    reversed_->setChecked(state_->reversed());
+    syncing_ = false;
 }
 
 void Main::onAdd() {
@@ -832,7 +861,7 @@ void Main::onMark(ConsoleState::MarkAction action) {
 }
 
 void Main::onSortChanged() {
-    if (syncing_ || state_->tab() != ConsoleTab::Details) return;
+    if (syncing_ || state_->tab() != ConsoleTab::Details || refusedWhileBusy()) return;
     state_->setSort(sortOrder_->currentIndex() + 1, reversed_->isChecked());
     contentsList_->setCurrentIndex(QModelIndex());
     refresh();
@@ -840,7 +869,7 @@ void Main::onSortChanged() {
 
 void Main::onHeadingDoubleClicked(int column) {
     const int choice = sortChoiceForColumn(column);
-    if (choice == 0) return;
+    if (choice == 0 || refusedWhileBusy()) return;
     sortOrder_->setCurrentIndex(choice - 1);  // re-sorts through onSortChanged
     if (state_->sortChoice() != choice) onSortChanged();
 }

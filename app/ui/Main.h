@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 class QToolBar;
 class QTreeView;
@@ -93,6 +94,11 @@ private:
 
     // Runs a command unless another one is running, then shows the new state.
     void command(const std::function<void()>& body);
+    // True while a command runs: a change of tab, selected row or sort order would list
+    // archives under the command (whose run lets events through while the library works),
+    // so it is put back and the status line says why.
+    bool refusedWhileBusy();
+    void showStateSelection();
     void onAdd();
     void onRestore();
     void onRemove();
@@ -155,6 +161,7 @@ private:
     QLabel* sizeBefore_;
     QLabel* sizeAfter_;
     QLabel* compRatio_;
+    QStatusBar* statusLine_;
 
     QToolBar* toolbar_;
     QAction* toolAdd_;

@@ -202,7 +202,6 @@ int main(int argc, char** argv) {
     double windowSeconds = 1e30, consoleSeconds = 1e30;  // the runs' own "Seconds:"
     std::size_t files = 0, items = 0;
 
-    BackupCommandServices commandServices = backupCommandServices(services);
     for (int r = 0; r < runs; ++r) {
         for (bool window : {true, false}) {
             if (!only.empty() && (only == "window") != window) continue;
@@ -217,7 +216,7 @@ int main(int argc, char** argv) {
             ExecuteOutcome outcome;
             if (window) {
                 TimedProgressWindow progress;
-                outcome = ExecuteBackup(commandServices, state, *stored, progress);
+                outcome = ExecuteBackup(services, state, *stored, progress);
                 backup.window = std::min(backup.window, std::chrono::duration<double>(progress.ended - start).count());
                 windowSeconds = std::min(windowSeconds, progress.runSeconds);
                 std::printf("backup window: %d redraws, %.3f s drawing them\n", progress.redraws, progress.drawing);
@@ -225,7 +224,7 @@ int main(int argc, char** argv) {
                 std::ostringstream out;
                 ConsoleBackupView view(out, clock);
                 LoopBackupDriver driver(view);
-                outcome = ExecuteBackup(commandServices, state, *stored, driver);
+                outcome = ExecuteBackup(services, state, *stored, driver);
                 backup.plain = std::min(backup.plain, since(start));
                 const auto at = out.str().rfind("Seconds:");
                 if (at != std::string::npos)

@@ -13,6 +13,7 @@
 #include "catalog/Catalog.h"
 #include "framework/Clock.h"
 #include "framework/ScriptedDialogs.h"
+#include "framework/Services.h"
 #include "framework/Settings.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
@@ -103,6 +104,7 @@ struct BackupBench {
     std::int64_t freeBytes = std::int64_t(1) << 40;
 
     BackupBench(const std::string& name = "Accounts", int maxBackups = 3) {
+        fs.setFreeSpaceProbe([this](const std::string&) -> Result<std::int64_t> { return freeBytes; });
         archive.Init();
         EXPECT_TRUE(catalog.open().ok());
         Project p;
@@ -130,11 +132,8 @@ struct BackupBench {
     void saveProject() { EXPECT_TRUE(catalog.projects().update(project).ok()); }
 
     BackupServices services() { return {fs, dialogs, settings, clock, catalog, sounds}; }
-    BackupCommandServices commandServices() {
-        BackupCommandServices s{fs, dialogs, settings, clock, catalog, sounds, archive, paths.programFolder, {}};
-        s.freeSpace = [this](const std::string&) -> Result<std::int64_t> { return freeBytes; };
-        return s;
-    }
+    // The program's services over the bench's parts, as the console hands them on.
+    Services commandServices() { return {fs, dialogs, settings, clock, catalog, sounds, archive, paths}; }
     // The arguments the backup command would give, for driving BatchBackup directly.
     BackupArguments arguments(BackupList* list = nullptr, ChangeWatchList* watch = nullptr) {
         archive.USE_LSP_MESSAGE_PUMP = 1;
@@ -154,9 +153,8 @@ struct BackupBench {
     }
     // Runs the backup command once through the loop driver.
     ExecuteOutcome execute(BackupCommandState& state, RecordingView& view) {
-        BackupCommandServices s = commandServices();
         LoopBackupDriver driver(view);
-        return ExecuteBackup(s, state, project, driver);
+        return ExecuteBackup(commandServices(), state, project, driver);
     }
 
     std::vector<std::string> destFiles() const {

@@ -298,7 +298,7 @@ TEST(BackupRun, CancelBetweenFilesAsksAndNoGoesOn) {
         view.onPump = [] {};
         b.dialogs.expect("Are you sure that you want to Cancel?", answer);
         BackupCommandState state;
-        BackupCommandServices s = b.commandServices();
+        const Services s = b.commandServices();
         ManualDriver driver(view, [&](BackupRun& run) {
             run.open();
             while (run.phase() == BackupRun::Phase::Packing) {
@@ -324,6 +324,36 @@ TEST(BackupRun, CancelBetweenFilesAsksAndNoGoesOn) {
         }
         EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
     }
+}
+
+TEST(BackupRun, APressWhileTheFinishedArchiveIsRenumberedIsIgnored) {
+    BackupBench b;
+    b.dir.write("src/a.txt", "alpha");
+    b.component(b.src, "*.txt");
+    b.dir.write("dest/PREF0001.LSP", "older");
+    RecordingView view;
+    BackupList list{*b.fs.entry(b.dest + "PREF0001.LSP")};
+    BackupArguments args = b.arguments(&list);
+    int presses = 0;
+    ManualDriver driver(view, [&](BackupRun& run) {
+        // The rotation lets events through between its steps: the press lands there.
+        view.onPump = [&] {
+            if (!view.statuses.empty() && view.statuses.back() == backuptext::RenamingFiles) {
+                ++presses;
+                run.buttonPressed();
+            }
+        };
+        run.open();
+        while (run.phase() == BackupRun::Phase::Packing) run.step();
+        EXPECT_EQ(run.phase(), BackupRun::Phase::Finished);
+    });
+    EXPECT_EQ(BatchBackup(b.services(), args, driver), 0);
+    EXPECT_GT(presses, 0);
+    EXPECT_EQ(b.destFiles(), (Names{"PREF0001.LSP", "PREF0002.LSP"}));
+    EXPECT_TRUE(test::unzipTestPasses(b.dest + "PREF0001.LSP"));
+    EXPECT_EQ(readFile(b.dest + "PREF0002.LSP"), "older");
+    EXPECT_EQ(last(view.statuses), "Completed - No Errors");
+    EXPECT_TRUE(b.dialogs.ok()) << b.dialogs.report();
 }
 
 TEST(BackupRun, PressDuringAFileStopsThatFileAndAsksAboutTheWholeRun) {
@@ -374,9 +404,10 @@ TEST(BackupRun, ANewArchiveThatCannotBeReadBackLeavesTheOlderOnesAlone) {
     b.dir.write("dest/PREF0002.LSP", "oldest");
     RecordingView view;
     BackupCommandState state;
-    BackupCommandServices s = b.commandServices();
     // The comment file cannot be written: its folder is a file.
-    s.programFolder = b.dir.write("not-a-folder", "x") + "/copies";
+    Paths paths = b.paths;
+    paths.programFolder = b.dir.write("not-a-folder", "x") + "/copies";
+    const Services s{b.fs, b.dialogs, b.settings, b.clock, b.catalog, b.sounds, b.archive, paths};
     b.dialogs.answer(1);  // the comment file's own error
     b.dialogs.expect("could not be read back:|It holds no comment item.");
     LoopBackupDriver driver(view);

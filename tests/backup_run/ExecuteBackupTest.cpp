@@ -289,7 +289,7 @@ TEST(UnattendedRun, FindsTheProjectByNameKeepsTheRecentListAndReportsImproperNam
     b.settings.write("LastBacked", "2", "8");
     b.catalog.close();  // the run opens the record files itself
 
-    BackupCommandServices s = b.commandServices();
+    const Services s = b.commandServices();
     RecordingView view;
     LoopBackupDriver driver(view);
     EXPECT_EQ(RunUnattendedBackup(s, "MYPROJECT", driver), unattended::Succeeded) << b.dialogs.report();

@@ -331,7 +331,7 @@ TEST(RunStatus, AnUnattendedRunRecordsItsFailedFilesAndNotifiesOnce) {
     RunStatusStore store(runStatusFolder(b.paths.dataFolder));
     std::vector<ProjectRunStatus> notices;
     const FailureNotice notice = [&](const ProjectRunStatus& s) { notices.push_back(s); };
-    BackupCommandServices s = b.commandServices();
+    const Services s = b.commandServices();
 
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);

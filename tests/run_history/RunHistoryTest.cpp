@@ -75,7 +75,7 @@ TEST(RunHistory, ARealBackupTestAndRestoreEachLeaveOneRowWithTheirCounts) {
     RunStatusStore store(folder);
     RecordingView backupView;
     LoopBackupDriver driver(backupView);
-    BackupCommandServices s = b.commandServices();
+    const Services s = b.commandServices();
     b.clock.advanceMinutes(3);
     EXPECT_EQ(RunUnattendedBackup(s, "ACCOUNTS", driver, &store), unattended::Succeeded) << b.dialogs.report();
 
@@ -160,7 +160,7 @@ TEST(RunHistory, ALockedOrDamagedHistoryDoesNotFailTheRun) {
             ASSERT_EQ(holder->exec("BEGIN EXCLUSIVE"), SQLITE_OK);
         }
         RunStatusStore store(runStatusFolder(b.paths.dataFolder));
-        BackupCommandServices s = b.commandServices();
+        const Services s = b.commandServices();
         for (int run = 0; run < 2; ++run) {
             RecordingView view;
             LoopBackupDriver driver(view);

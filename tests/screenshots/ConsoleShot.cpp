@@ -74,11 +74,10 @@ struct ConsoleSample {
         (void)catalog.components().insert(c);
         std::ostringstream out;
         for (int run = 0; run < 2; ++run) {
-            BackupCommandServices s = backupCommandServices(services);
             BackupCommandState state;
             ConsoleBackupView view(out, clock, &out);
             LoopBackupDriver driver(view);
-            (void)ExecuteBackup(s, state, *stored, driver);
+            (void)ExecuteBackup(services, state, *stored, driver);
             clock.advanceMilliseconds(3 * 86'400'000LL);
         }
         catalog.close();

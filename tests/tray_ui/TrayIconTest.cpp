@@ -219,7 +219,7 @@ TEST(DesktopNotifier, AFailedUnattendedRunIsNotifiedOnceOnTheBus) {
     b.component(b.src, "*.txt");
     b.catalog.close();
     RunStatusStore store(runStatusFolder(b.paths.dataFolder));
-    BackupCommandServices s = b.commandServices();
+    const Services s = b.commandServices();
     const FailureNotice notice = [&](const ProjectRunStatus& status) {
         EXPECT_TRUE(notifier.notifyFailure(status)) << notifier.lastError().toStdString();
     };

@@ -74,7 +74,7 @@ struct UnchangedBench : BackupBench {
         waitForTheNextClockTick();
         RecordingView view;
         CountingDriver driver(view);
-        BackupCommandServices s = commandServices();
+        const Services s = commandServices();
         EXPECT_EQ(ExecuteBackup(s, state, project, driver), ExecuteOutcome::Succeeded) << dialogs.report();
         return driver.copied;
     }
