@@ -69,9 +69,6 @@ public:
     // Starts opening the record files on a helper thread (the key derivation of the keyed
     // ones takes a noticeable part of a second); catalog() then waits for them.
     void openCatalogAhead();
-    // Starts opening the record files on a helper thread (the key derivation of the keyed
-    // ones takes a noticeable part of a second); catalog() then waits for them.
-    void openCatalogAhead();
 
     // The project of that name (any letter case), as the -P flag finds it. Prints the
     // problem and gives the exit status when there is none.
