@@ -12,7 +12,7 @@ seconds=${1:-600}
 target=${2:-reader}
 work=${LSP_FUZZ_DIR:-$top/build-fuzz}
 # The platform helpers the library pair uses, and the libraries it links.
-platform=("$top"/platform/{CrashPoint,DateCodes,Folders,Utf8Text}.cpp)
+platform=("$top"/platform/{CrashPoint,DateCodes,EventsThrough,Folders,Utf8Text}.cpp)
 libs=(-lz -lbz2 -ldeflate -lisal -pthread)
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 [ -n "$cxx" ] || { echo "clang++ is needed for fuzzing" >&2; exit 2; }
