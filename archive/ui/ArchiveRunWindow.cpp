@@ -12,6 +12,7 @@
 
 #include "archive/ui/WorkListModel.h"
 #include "catalog/Catalog.h"
+#include "framework/ui/RunBars.h"
 #include "platform/Utf8Text.h"
 
 namespace quillet {
@@ -140,18 +141,8 @@ void ArchiveRunWindow::flush() {
         list_->scrollTo(row);
         currentRow_ = SIZE_MAX;
     }
-    // The bars last, the text before the value: a bar given a new value redraws the
-    // window at once, and so takes the list and its own text along in the one redraw.
-    if (itemProgress_ < 0) {
-        if (!itemBar_->isHidden()) itemBar_->setVisible(false);
-    } else {
-        if (itemBar_->isHidden()) itemBar_->setVisible(true);
-        itemBar_->setValue(std::min(itemProgress_, 100));
-    }
-    if (overall_->value() != progress_) {
-        overall_->setFormat(QString::number(progress_) + "%");
-        overall_->setValue(progress_);
-    }
+    // The bars last: the text set above goes along in their one redraw.
+    showRunBars(itemBar_, itemProgress_, overall_, progress_);
 }
 
 void ArchiveRunWindow::setStatus(const std::string& text) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "backup/ui/BackupFileModel.h"
+#include "framework/ui/RunBars.h"
 
 namespace quillet {
 
@@ -108,18 +109,8 @@ void BackupProgressWindow::setItemProgress(int percent) {
 }
 
 void BackupProgressWindow::drawPending() {
-    // A bar given a new value redraws the window at once: the text goes first, so that
-    // one redraw shows both, and the overall bar last, taking the rest along.
-    if (itemProgress_ < 0) {
-        if (!itemBar_->isHidden()) itemBar_->setVisible(false);
-    } else {
-        if (itemBar_->isHidden()) itemBar_->setVisible(true);
-        itemBar_->setValue(std::min(itemProgress_, 100));
-    }
-    if (overall_->value() != progress_) {
-        overall_->setFormat(QString::number(progress_) + "%");
-        overall_->setValue(progress_);
-    }
+    // The bars last: the text set above goes along in their one redraw.
+    showRunBars(itemBar_, itemProgress_, overall_, progress_);
 }
 
 void BackupProgressWindow::pumpEvents() {
