@@ -1,16 +1,46 @@
 #include "backup/BackupFileList.h"
 
 #include <algorithm>
-
-#include "platform/Utf8Text.h"
+#include <cstring>
 
 namespace quillet {
 
-void sortBySortName(BackupFileList& list) {
-    std::sort(list.begin(), list.end(), [](const BackupFileEntry& a, const BackupFileEntry& b) {
-        if (const int c = a.SORTNAME.compare(b.SORTNAME); c != 0) return c < 0;
-        return a.FILENAME < b.FILENAME;
-    });
+namespace {
+
+unsigned char raised(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+}
+
+// upperCased(a).compare(upperCased(b)) without the copies: the same ASCII letters raised,
+// the bytes compared unsigned, a prefix first. Paths share long folder prefixes, so the
+// equal stretch is passed eight bytes at a time.
+int compareUpperCased(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i < n) {
+        while (i + 8 <= n) {
+            std::uint64_t x, y;
+            std::memcpy(&x, a.data() + i, 8);
+            std::memcpy(&y, b.data() + i, 8);
+            if (x != y) break;
+            i += 8;
+        }
+        for (; i < n && a[i] == b[i]; ++i) {
+        }
+        if (i == n) break;
+        const unsigned char x = raised(a[i]), y = raised(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+        ++i;  // the same letter in another case
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+bool SortNameOrder::operator()(std::string_view a, std::string_view b) const {
+    if (const int c = compareUpperCased(a, b); c != 0) return c < 0;
+    return a < b;
 }
 
 bool FileSelection::add(std::string filename, std::int64_t size, std::int32_t time) {
@@ -27,7 +57,6 @@ BackupFileList FileSelection::take() {
     while (!files_.empty()) {
         auto node = files_.extract(files_.begin());
         BackupFileEntry e;
-        e.SORTNAME = upperCased(node.key());
         e.FILENAME = std::move(node.key());
         e.SIZE = node.mapped().size;
         e.TIME = node.mapped().time;

@@ -13,7 +13,6 @@ struct BackupFileEntry {
     std::string FILENAME;   // scanned folder + '/' + file name
     std::int32_t ICON = 1;  // 1 not yet packed, 2 packed, 3 failed
     std::int64_t SIZE = 0;
-    std::string SORTNAME;   // FILENAME upper-cased: the final order
     std::int32_t TIME = 0;  // last-write time of day, hundredths since midnight plus one
     std::string REASON;     // why it failed (ICON 3)
 };
@@ -25,13 +24,19 @@ using BackupFileList = std::vector<BackupFileEntry>;
 // The FILENAME of the single entry left after a folder could not be entered.
 inline constexpr std::string_view PathNotFoundEntry = "<ERROR! Path Not Found>";
 
-// Sorts by SORTNAME; paths that differ only in letter case keep FILENAME order, so the
-// order never depends on the order of finding.
-void sortBySortName(BackupFileList& list);
+// The list's order: by the sort name, FILENAME upper-cased; paths that differ only in
+// letter case in FILENAME order, so the order never depends on the order of finding. The
+// sort name is compared as it is read rather than kept beside every path (100,000 paths
+// would be held twice). A strict order of the exact paths: two paths are equivalent in it
+// only when they are the same bytes.
+struct SortNameOrder {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+};
 
-// The list while the scan builds it, ordered by FILENAME (exact bytes) so that the
-// duplicate test of the include pass and the look-up of the exclude pass cost a
-// logarithm each, not a pass over the list: 100,000 files must not cost 10^10 steps.
+// The list while the scan builds it, kept in the list's final order, so that the duplicate
+// test of the include pass and the look-up of the exclude pass cost a logarithm each, not
+// a pass over the list (100,000 files must not cost 10^10 steps), and no sort is needed.
 class FileSelection {
 public:
     // Adds a file unless its path is there already (the first finding wins); true when added.
@@ -40,7 +45,7 @@ public:
     bool remove(const std::string& filename);
     std::size_t size() const { return files_.size(); }
     void clear() { files_.clear(); }
-    // Hands the files over as list entries in FILENAME order and leaves the selection empty.
+    // Hands the files over as list entries in sort-name order and leaves the selection empty.
     BackupFileList take();
 
 private:
@@ -48,7 +53,7 @@ private:
         std::int64_t size = 0;
         std::int32_t time = 0;
     };
-    std::map<std::string, Found, std::less<>> files_;
+    std::map<std::string, Found, SortNameOrder> files_;
 };
 
 }  // namespace quillet

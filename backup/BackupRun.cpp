@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <string_view>
 
 #include "archive/lspclass.h"
 #include "backup/PlayEventSound.h"
@@ -26,6 +29,10 @@
 namespace quillet {
 
 namespace {
+
+std::uint64_t nameHash(std::string_view name) {
+    return std::hash<std::string_view>()(name);
+}
 
 // Why a file could not be packed, in words: for a file that cannot be opened the
 // system's reason ("Permission denied"), else the library's.
@@ -97,6 +104,10 @@ BackupRun::~BackupRun() {
     LSP_LOOKAHEAD(nullptr, 0, 0, 0);
     LSP_PINIT_MP(nullptr);
     LSP_REFERENCE(nullptr);
+    if (watchFiles_) {
+        a_.changeWatch->reserve(files_.size());
+        for (BackupFileEntry& f : files_) a_.changeWatch->push_back({std::move(f.FILENAME), f.TIME});
+    }
 }
 
 void BackupRun::setStatus(const std::string& text) {
@@ -137,10 +148,11 @@ void BackupRun::open() {
 
     if (selected) {
         totalFiles_ = static_cast<std::int64_t>(files_.size());
+        // The watch gets these files when the run is over (~BackupRun): a copy now would
+        // hold every path twice while the archive is packed.
         if (a_.changeWatch) {
             a_.changeWatch->clear();
-            a_.changeWatch->reserve(files_.size());
-            for (const BackupFileEntry& f : files_) a_.changeWatch->push_back({f.FILENAME, f.TIME});
+            watchFiles_ = true;
         }
 
         const LSP_HOST host{this, onProgress, onStopRequested, onPump, onAsk};
@@ -260,7 +272,7 @@ void BackupRun::packOne() {
         crashPoint(CrashPoint::FilePacked);
         file.ICON = fileicon::Packed;
         ++packedFiles_;
-        packedNames_.insert(file.FILENAME.substr(file.FILENAME.rfind('/') + 1));
+        packedNameHashes_.push_back(nameHash(std::string_view(file.FILENAME).substr(file.FILENAME.rfind('/') + 1)));
     } else {
         result_ = 1;
         file.ICON = fileicon::Failed;
@@ -314,9 +326,12 @@ bool BackupRun::completeAndCheck(std::string& why) {
     }
     // Without stored paths (or with the same path twice) a file replaces the item of the
     // same name that an earlier file made, so fewer items than packed files is no fault;
-    // fewer than the distinct names, or more than were packed, is.
-    const auto distinctNames =
-        static_cast<std::int64_t>(packedNames_.size() - packedNames_.count(ArchiveCommentItemName));
+    // fewer than the distinct names, or more than were packed, is. The names are counted
+    // by their hashes: two names of one hash count once, which only lowers the bound.
+    std::sort(packedNameHashes_.begin(), packedNameHashes_.end());
+    const auto hashes = std::unique(packedNameHashes_.begin(), packedNameHashes_.end());
+    const bool commentNamed = std::binary_search(packedNameHashes_.begin(), hashes, nameHash(ArchiveCommentItemName));
+    const auto distinctNames = static_cast<std::int64_t>(hashes - packedNameHashes_.begin()) - (commentNamed ? 1 : 0);
     if (found.items > packedFiles_ || found.items < distinctNames) {
         why = "It holds " + std::to_string(found.items) + " files instead of " + std::to_string(packedFiles_) + ".";
         return false;

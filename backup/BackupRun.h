@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 
 #include "backup/BackupFileList.h"
@@ -101,7 +100,7 @@ struct BackupServices {
 struct BackupArguments {
     Project project;                         // the project to back up
     std::string archivePath;                 // the temporary archive: destination + "QLTTemp.___"
-    ChangeWatchList* changeWatch = nullptr;  // filled with the selected files
+    ChangeWatchList* changeWatch = nullptr;  // the selected files, once the run is over
     lspclass* archive = nullptr;             // ARCHIVE_NAME ends as the new archive's path
     BackupList* backupList = nullptr;        // the project's archives, renumbered by the run
     std::uint32_t packFlag = 0;              // PACK_FLAG
@@ -194,6 +193,7 @@ private:
     Phase phase_ = Phase::NotOpened;
     std::uint8_t result_ = 0;
     bool scanCancelled_ = false;
+    bool watchFiles_ = false;  // the files go to a_.changeWatch at the end
     BackupFileList files_;
     SkippedFolders skipped_;
     std::int64_t totalFiles_ = 0;
@@ -203,7 +203,7 @@ private:
     std::int64_t packedFiles_ = 0;
     std::int64_t copiedFiles_ = 0;
     // Names of the packed files: items of different names cannot have replaced each other.
-    std::set<std::string> packedNames_;
+    std::vector<std::uint64_t> packedNameHashes_;  // of the packed files' names, 8 bytes a file
     std::int64_t errorCount_ = 0;
     SpeedSetting speed_;
     std::int64_t startMs_ = 0;

@@ -274,11 +274,9 @@ struct ProjectScan::State {
             list.clear();
             BackupFileEntry e;
             e.FILENAME = std::string(PathNotFoundEntry);
-            e.SORTNAME = upperCased(e.FILENAME);
             list.push_back(std::move(e));
         } else {
-            list = selection.take();
-            if (how == ScanOutcome::Completed) sortBySortName(list);
+            list = selection.take();  // in the list's final order already
         }
         return false;
     }

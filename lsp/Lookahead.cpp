@@ -4,14 +4,15 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 
 #include "lsp/Deflate.h"
 
@@ -40,9 +41,9 @@ struct Ready {
     struct stat st {};
 };
 
-// Small, since a run may announce a hundred thousand files.
+// Small, since a run may announce a hundred thousand files: the name is the host's.
 struct Item {
-    std::string path;
+    const char* path = nullptr;
     State state = State::Pending;
     bool tooLargeToHelp = false;
     std::unique_ptr<Ready> ready;
@@ -119,17 +120,19 @@ public:
         return self;
     }
 
-    void start(std::vector<std::string> files, int level) {
+    void start(AheadList files, int level) {
         std::unique_lock<std::mutex> lock(m_);
         clear();
-        if (level <= 0 || files.empty()) return;
+        if (level <= 0 || files.paths.empty()) return;
         level_ = level;
-        items_.reserve(files.size());
-        for (auto& f : files) {
-            items_.emplace_back();
-            items_.back().path = std::move(f);
-            byPath_.emplace(items_.back().path, items_.size() - 1);  // items_ is not resized again
+        owned_ = std::move(files.owned);
+        items_.resize(files.paths.size());
+        byPath_.reserve(files.paths.size());
+        for (std::size_t i = 0; i < files.paths.size(); ++i) {
+            items_[i].path = files.paths[i];
+            byPath_.push_back({hashOf(files.paths[i]), i});
         }
+        std::sort(byPath_.begin(), byPath_.end());
         if (!worker_) worker_ = std::make_unique<std::thread>([this] { run(); });
         lock.unlock();
         work_.notify_all();
@@ -143,9 +146,8 @@ public:
     bool take(const std::string& file, int level, const struct stat& st, PreparedFile& out) {
         std::unique_lock<std::mutex> lock(m_);
         if (level != level_) return false;
-        const auto found = byPath_.find(file);
-        if (found == byPath_.end() || found->second < cursor_) return false;
-        const std::size_t i = found->second;
+        const std::size_t i = indexOf(file);
+        if (i == std::string::npos) return false;
         // Files passed over by the host are not wanted any more.
         for (; cursor_ < i; ++cursor_) drop(items_[cursor_]);
         cursor_ = i + 1;
@@ -179,10 +181,24 @@ public:
     }
 
 private:
+    static std::uint64_t hashOf(std::string_view path) { return std::hash<std::string_view>()(path); }
+
+    // The first item at or after the cursor with this path, or npos.
+    std::size_t indexOf(const std::string& file) const {
+        const std::uint64_t h = hashOf(file);
+        auto at = std::lower_bound(byPath_.begin(), byPath_.end(), std::pair<std::uint64_t, std::size_t>{h, cursor_});
+        for (; at != byPath_.end() && at->first == h; ++at)
+            if (file == items_[at->second].path) return at->second;
+        return std::string::npos;
+    }
+
     void clear() {
         ++generation_;
-        byPath_.clear();  // its keys are the items' paths
+        byPath_.clear();
+        byPath_.shrink_to_fit();
         items_.clear();
+        items_.shrink_to_fit();
+        owned_.clear();
         cursor_ = 0;
         held_ = 0;
         level_ = 0;
@@ -262,7 +278,9 @@ private:
     std::unique_ptr<std::thread> worker_;
     bool quit_ = false;
     std::vector<Item> items_;
-    std::unordered_map<std::string_view, std::size_t> byPath_;
+    std::deque<std::string> owned_;  // names the host's list did not hold as they are
+    // The items by the hash of their path (then by position): 16 bytes a file.
+    std::vector<std::pair<std::uint64_t, std::size_t>> byPath_;
     std::size_t cursor_ = 0;  // first item the packer has not asked for
     std::size_t held_ = 0;    // bytes of prepared results not yet taken
     std::uint64_t generation_ = 0;
@@ -275,7 +293,7 @@ Lookahead& lookahead() {
 
 }  // namespace
 
-void lookaheadStart(std::vector<std::string> files, int level) {
+void lookaheadStart(AheadList files, int level) {
     lookahead().start(std::move(files), level);
 }
 

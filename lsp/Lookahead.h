@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,17 @@ struct PreparedFile {
     std::uint64_t size = 0;
 };
 
-// Replaces the list of files to prepare (absolute paths, in packing order) at level
-// (1-9; 0 ends the look-ahead). Returns at once: the work goes on in the background.
-void lookaheadStart(std::vector<std::string> files, int level);
+// The files to prepare, absolute paths in packing order. The list points at the host's own
+// names (which stay as they are until the look-ahead ends); a name the library had to
+// make absolute is kept in owned.
+struct AheadList {
+    std::vector<const char*> paths;
+    std::deque<std::string> owned;  // a deque: adding a name moves none of the others
+};
+
+// Replaces the list of files to prepare at level (1-9; 0 ends the look-ahead). Returns at
+// once: the work goes on in the background.
+void lookaheadStart(AheadList files, int level);
 // Ends the look-ahead and frees what it holds.
 void lookaheadStop();
 // The prepared data of file when it was prepared at level from the file st describes;

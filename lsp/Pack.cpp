@@ -552,14 +552,20 @@ void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, ui
         lookaheadStop();
         return;
     }
-    std::vector<std::string> paths;
-    paths.reserve(count);
+    AheadList list;
+    list.paths.reserve(count);
     for (uint32_t i = 0; i < count; ++i) {
         if (!files[i] || !*files[i]) continue;
         std::string path = absolutePath(files[i]);
-        if (!likelyCopied(path, flags)) paths.push_back(std::move(path));
+        if (likelyCopied(path, flags)) continue;
+        if (path == files[i]) {
+            list.paths.push_back(files[i]);
+        } else {
+            list.owned.push_back(std::move(path));
+            list.paths.push_back(list.owned.back().c_str());
+        }
     }
-    lookaheadStart(std::move(paths), level.level);
+    lookaheadStart(std::move(list), level.level);
 }
 
 int16_t LSP_REFERENCE(const char* archive) {

@@ -190,7 +190,9 @@ int16_t LSP_DELETEITEMS(const char* const* itemNames, const char* const* itemPat
  * give LSP_PACK. The library reads and compresses them ahead on a second thread while it
  * writes; an LSP_PACK of one of them uses that work when the file is still as it was
  * read, and packs it afresh otherwise, so every result is the same without the call. A
- * new call replaces the list; count 0, or LSP_RESETDLL, ends it. */
+ * new call replaces the list; count 0, or LSP_RESETDLL, ends it. The library keeps the
+ * pointers, not copies of the names: they must stay as they are until the list is
+ * replaced or ended. */
 void LSP_LOOKAHEAD(const char* const* files, uint32_t count, uint16_t method, uint32_t flags);
 /* ---- Copying unchanged items from an earlier archive (LSP_PACK) ---------------
  * LSP_REFERENCE names an earlier archive of the same files (a backup's newest archive).
