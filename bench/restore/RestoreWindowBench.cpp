@@ -3,6 +3,7 @@
 // its own timer as the console opens it, and prints the wall time of each run.
 //   bench_restore_window ARCHIVE ROOT
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
@@ -35,7 +36,9 @@ int main(int argc, char** argv) {
     SilentSoundPlayer sounds;
     lspclass archive(dialogs, paths.configFolder);
     archive.Init();
-    archive.ARCHIVE_NAME = argv[1];
+    // Absolute, as the console names it.
+    archive.ARCHIVE_NAME = fs.absolutePath(argv[1]);
+    const std::string root = fs.absolutePath(argv[2]);
     archive.ReadDirectory();
     for (LSPQEntry& e : archive.LSPQ) e.MARK = 1;
     Services services{fs, dialogs, settings, clock, catalog, sounds, archive, paths};
@@ -65,7 +68,9 @@ int main(int argc, char** argv) {
     archive.CREATE_DIRECTORY = 1;
     archive.UNPACK_OVERWRITE_OPTION = 1;
     RestoreWindow window(services, "bench");
-    window.restoreRun().acceptRoot(argv[2]);
+    // Typed into the entry, as a user does: the run takes the entry's folder (not the
+    // remembered destination the window opened with, which may hold the files already).
+    window.findChild<QComboBox*>("rootDestination")->setEditText(QString::fromStdString(root));
     closeWhenDone(window, window.restoreRun(), restoreSeconds);
     QTimer::singleShot(0, &window, [&] {
         timer.restart();

@@ -74,6 +74,9 @@ for ((i = 0; i < runs; i++)); do
     fi
 done
 diff -r "$folder" "$work/q$folder" >/dev/null || { echo "FAILED: restored files differ" >&2; exit 1; }
+if [ ${#w_restore[@]} -gt 0 ]; then
+    diff -r "$folder" "$work/w$folder" >/dev/null || { echo "FAILED: the window's restored files differ" >&2; exit 1; }
+fi
 
 qr=$(best "${q_restore[@]}"); ur=$(best "${u_restore[@]}")
 qt=$(best "${q_test[@]}"); ut=$(best "${u_test[@]}")

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -317,7 +318,8 @@ int main(int argc, char** argv) {
             std::string summary;
             if (window) {
                 RestoreWindow w(services, "Source");
-                w.restoreRun().acceptRoot(work + "/restore");
+                // Typed into the entry, as a user does: the run takes the entry's folder.
+                w.findChild<QComboBox*>("rootDestination")->setEditText(QString::fromStdString(work + "/restore"));
                 closeWhenFinished(w, w.restoreRun(), ended);
                 QTimer::singleShot(0, &w, [&] {
                     start = Clocked::now();
