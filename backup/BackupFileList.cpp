@@ -1,6 +1,7 @@
 #include "backup/BackupFileList.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace quillet {
@@ -19,11 +20,17 @@ int compareUpperCased(std::string_view a, std::string_view b) {
     const std::size_t n = std::min(a.size(), b.size());
     std::size_t i = 0;
     while (i < n) {
+        // The first differing byte, found eight at a time (little-endian: the lowest set
+        // bit of the difference is in the first byte that differs).
         while (i + 8 <= n) {
             std::uint64_t x, y;
             std::memcpy(&x, a.data() + i, 8);
             std::memcpy(&y, b.data() + i, 8);
-            if (x != y) break;
+            if (x != y) {
+                if constexpr (std::endian::native == std::endian::little)
+                    i += static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+                break;
+            }
             i += 8;
         }
         for (; i < n && a[i] == b[i]; ++i) {
