@@ -104,8 +104,9 @@ BackupRun::~BackupRun() {
     LSP_LOOKAHEAD(nullptr, 0, 0, 0);
     LSP_PINIT_MP(nullptr);
     LSP_REFERENCE(nullptr);
-    if (watchFiles_) {
-        a_.changeWatch->reserve(files_.size());
+    // Empty unless the scan completed (the watch then was cleared when the run opened).
+    if (a_.changeWatch) {
+        a_.changeWatch->reserve(a_.changeWatch->size() + files_.size());
         for (BackupFileEntry& f : files_) a_.changeWatch->push_back({std::move(f.FILENAME), f.TIME});
     }
 }
@@ -150,10 +151,7 @@ void BackupRun::open() {
         totalFiles_ = static_cast<std::int64_t>(files_.size());
         // The watch gets these files when the run is over (~BackupRun): a copy now would
         // hold every path twice while the archive is packed.
-        if (a_.changeWatch) {
-            a_.changeWatch->clear();
-            watchFiles_ = true;
-        }
+        if (a_.changeWatch) a_.changeWatch->clear();
 
         const LSP_HOST host{this, onProgress, onStopRequested, onPump, onAsk};
         LSP_PINIT_MP(&host);

@@ -193,7 +193,6 @@ private:
     Phase phase_ = Phase::NotOpened;
     std::uint8_t result_ = 0;
     bool scanCancelled_ = false;
-    bool watchFiles_ = false;  // the files go to a_.changeWatch at the end
     BackupFileList files_;
     SkippedFolders skipped_;
     std::int64_t totalFiles_ = 0;
