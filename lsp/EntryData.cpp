@@ -1,8 +1,9 @@
 #include "lsp/EntryData.h"
 
 #include <bzlib.h>
+#include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,28 +24,26 @@ constexpr std::uint16_t kMethodBzip2 = 12;
 // What one decoding step of a compressed stream came to.
 enum class Step { More, End, Bad, Memory };
 
-// Raw deflate (method 8); one kept for the process, reset for every item.
+// Raw deflate (method 8) through ISA-L's inflate, about twice zlib's speed; one kept for
+// the process, set up again for every item.
 struct Inflater {
-    z_stream z{};
-    bool ready = false;
-    Inflater() { ready = inflateInit2(&z, -MAX_WBITS) == Z_OK; }
-    ~Inflater() {
-        if (ready) inflateEnd(&z);
+    inflate_state s{};
+    bool start() {
+        isal_inflate_init(&s);
+        return true;
     }
-    bool start() { return ready && inflateReset(&z) == Z_OK; }
     void input(unsigned char* data, std::size_t size) {
-        z.next_in = data;
-        z.avail_in = static_cast<uInt>(size);
+        s.next_in = data;
+        s.avail_in = static_cast<std::uint32_t>(size);
     }
-    std::size_t inputLeft() const { return z.avail_in; }
+    std::size_t inputLeft() const { return s.avail_in; }
     Step run(unsigned char* out, std::size_t size, std::size_t& got) {
-        z.next_out = out;
-        z.avail_out = static_cast<uInt>(size);
-        const int ret = inflate(&z, Z_NO_FLUSH);
-        got = size - z.avail_out;
-        if (ret == Z_DATA_ERROR || ret == Z_NEED_DICT || ret == Z_STREAM_ERROR) return Step::Bad;
-        if (ret == Z_MEM_ERROR) return Step::Memory;
-        return ret == Z_STREAM_END ? Step::End : Step::More;
+        s.next_out = out;
+        s.avail_out = static_cast<std::uint32_t>(size);
+        const int ret = isal_inflate(&s);
+        got = size - s.avail_out;
+        if (ret < 0) return Step::Bad;  // an invalid block, symbol or distance
+        return s.block_state == ISAL_BLOCK_FINISH ? Step::End : Step::More;
     }
 };
 
@@ -113,7 +112,7 @@ std::int16_t decodeStream(Decoder& d, int fd, std::uint64_t offset, const ZipEnt
         if (got > e.unpackedSize - produced) return LSP_E_SIZE_MISMATCH;  // never more than recorded
         if (got) {
             produced += got;
-            crc = static_cast<std::uint32_t>(crc32(crc, out.data(), static_cast<uInt>(got)));
+            crc = crc32_gzip_refl(crc, out.data(), got);
             if (const auto s = sink(out.data(), got); s != LSP_OK) return s;
             if (const auto s = progress.at(produced); s != LSP_OK) return s;
         }
@@ -166,7 +165,7 @@ std::int16_t decodeEntry(int fd, std::uint64_t dataLimit, const ZipEntry& e, con
             inLeft -= n;
             for (std::size_t at = 0; at < n; at += kSlice) {
                 const std::size_t slice = n - at < kSlice ? n - at : kSlice;
-                crc = static_cast<std::uint32_t>(crc32(crc, in.data() + at, static_cast<uInt>(slice)));
+                crc = crc32_gzip_refl(crc, in.data() + at, slice);
                 if (const auto s = sink(in.data() + at, slice); s != LSP_OK) return s;
                 produced += slice;
                 if (const auto s = progress.at(produced); s != LSP_OK) return s;

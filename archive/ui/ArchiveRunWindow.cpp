@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,11 +19,11 @@
 namespace quillet {
 
 namespace {
-constexpr int RedrawMs = 33;  // about 30 redraws a second
-constexpr int SliceMs = 10;   // work between two returns to the event loop
+constexpr int SliceMs = 10;  // work between two returns to the event loop
 }  // namespace
 
-ArchiveRunWindow::ArchiveRunWindow(QString heading, QString sizeHeading, QWidget* parent) : QDialog(parent) {
+ArchiveRunWindow::ArchiveRunWindow(QString heading, QString sizeHeading, QWidget* parent)
+    : QDialog(parent), pacer_(this, [this] { drawChanges(); }) {
     setModal(true);
     statusLine_ = new QLabel(this);
     statusLine_->setObjectName("statusLine");
@@ -67,9 +68,6 @@ ArchiveRunWindow::ArchiveRunWindow(QString heading, QString sizeHeading, QWidget
 
     timer_ = new QTimer(this);
     connect(timer_, &QTimer::timeout, this, &ArchiveRunWindow::onTimer);
-    flushTimer_ = new QTimer(this);
-    flushTimer_->setSingleShot(true);
-    connect(flushTimer_, &QTimer::timeout, this, &ArchiveRunWindow::flush);
     connect(button_, &QPushButton::clicked, this, &ArchiveRunWindow::onButton);
 }
 
@@ -109,27 +107,14 @@ void ArchiveRunWindow::reject() {
 }
 
 bool ArchiveRunWindow::event(QEvent* e) {
-    if (e->type() != QEvent::UpdateRequest) return QDialog::event(e);
-    QElapsedTimer drawing;
-    drawing.start();
-    const bool handled = QDialog::event(e);
-    drawNs_ = drawing.nsecsElapsed();
-    return handled;
-}
-
-void ArchiveRunWindow::scheduleFlush() {
-    // Where drawing is slow (a busy machine), at most about a twelfth of the time goes to it.
-    const qint64 wait = std::clamp<qint64>(drawNs_ * 12 / 1000000, RedrawMs, 500);
-    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= wait) {
-        flush();
-    } else if (!flushTimer_->isActive()) {
-        flushTimer_->start(static_cast<int>(wait - sinceFlush_.elapsed()));
-    }
+    return pacer_.handle(e, [&] { return QDialog::event(e); });
 }
 
 void ArchiveRunWindow::flush() {
-    flushTimer_->stop();
-    sinceFlush_.restart();
+    pacer_.flushNow();
+}
+
+void ArchiveRunWindow::drawChanges() {
     if (firstChanged_ != SIZE_MAX) {
         model_->rowsChanged(firstChanged_, lastChanged_);
         firstChanged_ = SIZE_MAX;
@@ -153,12 +138,12 @@ void ArchiveRunWindow::setStatus(const std::string& text) {
 
 void ArchiveRunWindow::setProgress(int percent) {
     progress_ = percent;
-    scheduleFlush();
+    pacer_.request();
 }
 
 void ArchiveRunWindow::setItemProgress(int percent) {
     itemProgress_ = percent;
-    scheduleFlush();
+    pacer_.request();
 }
 
 void ArchiveRunWindow::pumpEvents() {
@@ -175,7 +160,7 @@ void ArchiveRunWindow::entryChanged(std::size_t row) {
     firstChanged_ = std::min(firstChanged_, row);
     lastChanged_ = std::max(lastChanged_, row);
     currentRow_ = row;
-    scheduleFlush();
+    pacer_.request();
 }
 
 void ArchiveRunWindow::setButtonLabel(const std::string& label) {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include "archive/ArchiveRuns.h"
 #include "framework/ui/EventPump.h"
+#include "framework/ui/RedrawPacer.h"
 
 class QLabel;
 class QProgressBar;
@@ -59,12 +59,10 @@ protected:
 
 private:
     void onTimer();
-    void scheduleFlush();
+    void drawChanges();  // what flush draws
 
     QTimer* timer_;
-    QTimer* flushTimer_;
-    QElapsedTimer sinceFlush_;
-    qint64 drawNs_ = 0;  // how long the last redraw took
+    RedrawPacer pacer_;
     EventPump pump_;
     bool stepping_ = false;
     int progress_ = 0;

@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -19,12 +18,6 @@ namespace quillet {
 
 namespace {
 
-constexpr qint64 RedrawMs = 33;  // at most about 30 redraws a second
-// ... and, where drawing is slow (a busy machine, a long list), never more than about a
-// twelfth of the time: the run's own work must not wait for its picture.
-constexpr qint64 DrawShare = 12;
-constexpr qint64 MaxWaitMs = 500;  // one slow redraw does not freeze the picture
-
 QString withoutAmpersand(QString text) {
     return text.remove('&');
 }
@@ -32,7 +25,7 @@ QString withoutAmpersand(QString text) {
 }  // namespace
 
 BackupListWindow::BackupListWindow(const char* objectName, const char* title, bool icons, QWidget* parent)
-    : QDialog(parent) {
+    : QDialog(parent), pacer_(this, [this] { drawChanges(); }) {
     setObjectName(objectName);
     setWindowTitle(title);
     setModal(true);
@@ -84,10 +77,6 @@ BackupListWindow::BackupListWindow(const char* objectName, const char* title, bo
     layout_->addWidget(list_, 1);
     layout_->addLayout(bottom);
     resize(640, 460);
-
-    flushTimer_ = new QTimer(this);
-    flushTimer_->setSingleShot(true);
-    connect(flushTimer_, &QTimer::timeout, this, &BackupListWindow::flush);
 }
 
 BackupListWindow::~BackupListWindow() = default;
@@ -110,33 +99,18 @@ void BackupListWindow::keepRows() {
 }
 
 bool BackupListWindow::event(QEvent* e) {
-    if (e->type() != QEvent::UpdateRequest) return QDialog::event(e);
-    QElapsedTimer drawing;
-    drawing.start();
-    const bool handled = QDialog::event(e);
-    updateNs_ = drawing.nsecsElapsed();
-    return handled;
+    return pacer_.handle(e, [&] { return QDialog::event(e); });
 }
 
 void BackupListWindow::scheduleFlush() {
-    const qint64 wait = std::clamp<qint64>((flushNs_ + updateNs_) * DrawShare / 1000000, RedrawMs, MaxWaitMs);
-    if (!sinceFlush_.isValid() || sinceFlush_.elapsed() >= wait) {
-        flush();
-    } else if (!flushTimer_->isActive()) {
-        flushTimer_->start(static_cast<int>(wait - sinceFlush_.elapsed()));
-    }
+    pacer_.request();
 }
 
 void BackupListWindow::flush() {
-    flushTimer_->stop();
-    sinceFlush_.restart();
-    // Some widgets redraw at once when given a new value (a bar with its percentage).
-    struct Timed {
-        qint64& ns;
-        QElapsedTimer t;
-        explicit Timed(qint64& n) : ns(n) { t.start(); }
-        ~Timed() { ns = t.nsecsElapsed(); }
-    } timed(flushNs_);
+    pacer_.flushNow();
+}
+
+void BackupListWindow::drawChanges() {
     if (statusPending_) statusLine_->setText(pendingStatus_);
     if (folderPending_) {
         folderLine_->setText(QFontMetrics(folderLine_->font())

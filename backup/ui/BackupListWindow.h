@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 
 #include "backup/BackupRun.h"
+#include "framework/ui/RedrawPacer.h"
 
 class QGridLayout;
 class QLabel;
 class QPushButton;
-class QTimer;
 class QTreeView;
 class QVBoxLayout;
 
@@ -69,9 +68,9 @@ protected:
 
 private:
     QVBoxLayout* layout_;
-    QTimer* flushTimer_;
-    QElapsedTimer sinceFlush_;
-    qint64 flushNs_ = 0, updateNs_ = 0;  // how long the last redraw took: set, then drawn
+    void drawChanges();  // what flush draws
+
+    RedrawPacer pacer_;
     QString pendingFolder_, pendingStatus_;
     bool folderPending_ = false, statusPending_ = false;
     std::size_t firstChanged_ = SIZE_MAX, lastChanged_ = 0;
