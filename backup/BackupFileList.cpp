@@ -51,14 +51,31 @@ bool SortNameOrder::operator()(std::string_view a, std::string_view b) const {
 }
 
 bool FileSelection::add(std::string filename, std::int64_t size, std::int32_t time) {
-    return files_.try_emplace(std::move(filename), Found{size, time}).second;
+    // Files mostly come in the list's order (a folder's names sorted, the folders in
+    // order): the place after the last one added is tried first, which costs two
+    // comparisons where a search costs seventeen among 100,000 paths.
+    const std::size_t before = files_.size();
+    const auto hint = hasLast_ ? std::next(last_) : files_.end();
+    last_ = files_.try_emplace(hint, std::move(filename), Found{size, time});
+    hasLast_ = true;
+    return files_.size() != before;
 }
 
 bool FileSelection::remove(const std::string& filename) {
-    return files_.erase(filename) != 0;
+    const auto at = files_.find(filename);
+    if (at == files_.end()) return false;
+    if (hasLast_ && at == last_) hasLast_ = false;
+    files_.erase(at);
+    return true;
+}
+
+void FileSelection::clear() {
+    files_.clear();
+    hasLast_ = false;
 }
 
 BackupFileList FileSelection::take() {
+    hasLast_ = false;
     BackupFileList list;
     list.reserve(files_.size());
     while (!files_.empty()) {

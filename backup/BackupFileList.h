@@ -39,12 +39,16 @@ struct SortNameOrder {
 // a pass over the list (100,000 files must not cost 10^10 steps), and no sort is needed.
 class FileSelection {
 public:
+    FileSelection() = default;
+    FileSelection(const FileSelection&) = delete;  // its place of the last file is in its own map
+    FileSelection& operator=(const FileSelection&) = delete;
+
     // Adds a file unless its path is there already (the first finding wins); true when added.
     bool add(std::string filename, std::int64_t size, std::int32_t time);
     // Removes the file of exactly this path; true when it was there.
     bool remove(const std::string& filename);
     std::size_t size() const { return files_.size(); }
-    void clear() { files_.clear(); }
+    void clear();
     // Hands the files over as list entries in sort-name order and leaves the selection empty.
     BackupFileList take();
 
@@ -53,7 +57,10 @@ private:
         std::int64_t size = 0;
         std::int32_t time = 0;
     };
-    std::map<std::string, Found, SortNameOrder> files_;
+    using Map = std::map<std::string, Found, SortNameOrder>;
+    Map files_;
+    Map::iterator last_;  // the file added last, while it is there (hasLast_)
+    bool hasLast_ = false;
 };
 
 }  // namespace quillet

@@ -29,6 +29,12 @@ bool endsInZip(const std::string& name) {
 
 using Files = std::vector<DirEntry>;
 
+// A folder's files in the list's order, in which the selection takes them quickest.
+void sortByName(Files& files) {
+    std::sort(files.begin(), files.end(),
+              [](const DirEntry& a, const DirEntry& b) { return SortNameOrder{}(a.name, b.name); });
+}
+
 // One folder found by the walk. With keepFiles the walk also keeps the folder's
 // ordinary files from its one listing, so that the scan that follows need not list and
 // describe every file a second time.
@@ -155,6 +161,7 @@ private:
         if (keepFiles_) {
             for (DirEntry& e : listing.value())
                 if ((e.attrib & kNotOrdinary) == 0) f.files.push_back(std::move(e));
+            sortByName(f.files);
         }
         return Step::Listed;
     }
@@ -404,7 +411,8 @@ struct ProjectScan::State {
                                               buttons::Ok);
                             return end(ScanOutcome::PathNotFound);
                         }
-                        for (const DirEntry& e : *listing) take(e);
+                        sortByName(listing.value());
+                        for (const DirEntry& e : listing.value()) take(e);
                     }
                     if (cancelConfirmed(s)) return end(ScanOutcome::Cancelled);
                     s.host.setFolderLine(s.fs.currentFolder());
