@@ -348,6 +348,15 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "restore: %s\n", summary.c_str());
                 return 1;
             }
+            // Each side restored every item, below the folder it was given.
+            std::size_t restored = 0;
+            for (const auto& f : fsys::recursive_directory_iterator(work + "/restore"))
+                restored += f.is_regular_file() ? 1 : 0;
+            if (restored != items) {
+                std::fprintf(stderr, "the %s restore wrote %zu of %zu files\n", window ? "window" : "console", restored,
+                             items);
+                return 1;
+            }
         }
     }
 
