@@ -67,9 +67,9 @@ protected:
     QPushButton* button_;
 
 private:
-    QVBoxLayout* layout_;
     void drawChanges();  // what flush draws
 
+    QVBoxLayout* layout_;
     RedrawPacer pacer_;
     QString pendingFolder_, pendingStatus_;
     bool folderPending_ = false, statusPending_ = false;
